@@ -1,0 +1,70 @@
+# Thin wrapper over CMake. `make test` and `make demo` install missing packages first.
+JOBS    ?= $(shell nproc)
+BUILD   ?= build
+ASAN    ?= build-asan
+RELEASE ?= build-release
+FUZZDIR ?= build-fuzz
+FUZZ_SECONDS ?= 30
+SHELL   := /bin/bash
+
+.PHONY: all deps test test-plain test-asan demo bench fuzz format clean
+
+all: test-plain
+
+deps:
+	@scripts/deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(ASAN)/CMakeCache.txt:
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON -DDEMO_BENCH=OFF
+
+$(RELEASE)/CMakeCache.txt:
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DDEMO_TESTS=OFF
+
+# Every test in the plain build, then the same suite under AddressSanitizer and UBSan.
+test: deps
+	$(MAKE) test-plain
+	$(MAKE) test-asan
+
+test-plain: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: $(ASAN)/CMakeCache.txt
+	cmake --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+# The demo reads its module, images and tracks relative to the working directory.
+demo: deps $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j $(JOBS) --target demo
+	cd content && ../$(RELEASE)/demo $(ARGS)
+
+bench: deps $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j $(JOBS)
+	@for b in $(RELEASE)/bench/bench_*; do \
+		[ -x "$$b" ] || continue; echo "== $$b"; \
+		"$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; \
+	done
+
+# Each libFuzzer target runs for FUZZ_SECONDS on its own corpus folder.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZDIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEMO_FUZZ=ON
+	cmake --build $(FUZZDIR) -j $(JOBS)
+	@for f in $(FUZZDIR)/fuzz/fuzz_*; do \
+		[ -x "$$f" ] || continue; name=$$(basename $$f); \
+		mkdir -p $(FUZZDIR)/corpus/$$name; \
+		seeds=""; [ -d fuzz/corpus/$$name ] && seeds=fuzz/corpus/$$name; \
+		echo "== $$name ($(FUZZ_SECONDS) s)"; \
+		"$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZDIR)/corpus/$$name $$seeds 2>&1 \
+			| grep -E '^(stat::number_of_executed_units|==|SUMMARY|Done)' ; \
+		[ $${PIPESTATUS[0]} -eq 0 ] || exit 1; \
+	done
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) $(ASAN) $(RELEASE) $(FUZZDIR)
