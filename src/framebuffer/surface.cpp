@@ -13,28 +13,30 @@ struct pixel_format {
 // Indexed by format code; entry 0 is not a format.
 constexpr pixel_format formats[] = {
     {0, 0, 0, 0, 0, 0},
-    {1, 8, 0, 0, 0, 0},                                // 1 index8, with a palette
-    {1, 8, 0, 0, 0, 0},                                // 2 index8, no palette
-    {1, 8, 0xE0, 0x1C, 0x03, 0},                       // 3 rgb332
-    {2, 16, 0xF00, 0xF0, 0x0F, 0},                     // 4 rgb444
-    {2, 16, 0xF00, 0xF0, 0x0F, 0xF000},                // 5 argb4444
-    {2, 16, 0x7C00, 0x3E0, 0x1F, 0},                   // 6 rgb555
-    {2, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},              // 7 argb1555
-    {2, 16, 0xF800, 0x7E0, 0x1F, 0},                   // 8 rgb565
-    {3, 24, 0xFF0000, 0xFF00, 0xFF, 0},                // 9 rgb888
-    {3, 24, 0xFF, 0xFF00, 0xFF0000, 0},                // 10 bgr888
-    {4, 32, 0xFF0000, 0xFF00, 0xFF, 0},                // 11 argb8888, top byte ignored
-    {4, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},       // 12 argb8888
-    {4, 32, 0xFF, 0xFF00, 0xFF0000, 0},                // 13 abgr8888, top byte ignored
-    {4, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000},       // 14 abgr8888
-    {1, 8, 0xFF, 0, 0, 0},                             // 15 one colour channel
-    {2, 16, 0, 0, 0, 0xFFFF},                          // 16 alpha only
-    {4, 32, 0, 0, 0, 0xFFFFFFFF},                      // 17 alpha only
-    {1, 8, 0, 0, 0, 0xFF},                             // 18 alpha only
+    {1, 8, 0, 0, 0, 0},                          // 1 index8, with a palette
+    {1, 8, 0, 0, 0, 0},                          // 2 index8, no palette
+    {1, 8, 0xE0, 0x1C, 0x03, 0},                 // 3 rgb332
+    {2, 16, 0xF00, 0xF0, 0x0F, 0},               // 4 rgb444
+    {2, 16, 0xF00, 0xF0, 0x0F, 0xF000},          // 5 argb4444
+    {2, 16, 0x7C00, 0x3E0, 0x1F, 0},             // 6 rgb555
+    {2, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},        // 7 argb1555
+    {2, 16, 0xF800, 0x7E0, 0x1F, 0},             // 8 rgb565
+    {3, 24, 0xFF0000, 0xFF00, 0xFF, 0},          // 9 rgb888
+    {3, 24, 0xFF, 0xFF00, 0xFF0000, 0},          // 10 bgr888
+    {4, 32, 0xFF0000, 0xFF00, 0xFF, 0},          // 11 argb8888, top byte ignored
+    {4, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000}, // 12 argb8888
+    {4, 32, 0xFF, 0xFF00, 0xFF0000, 0},          // 13 abgr8888, top byte ignored
+    {4, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000}, // 14 abgr8888
+    {1, 8, 0xFF, 0, 0, 0},                       // 15 one colour channel
+    {2, 16, 0, 0, 0, 0xFFFF},                    // 16 alpha only
+    {4, 32, 0, 0, 0, 0xFFFFFFFF},                // 17 alpha only
+    {1, 8, 0, 0, 0, 0xFF},                       // 18 alpha only
 };
 constexpr uint32_t format_count = sizeof(formats) / sizeof(formats[0]);
 
-bool known_format(uint32_t format) { return format >= 1 && format < format_count; }
+bool known_format(uint32_t format) {
+    return format >= 1 && format < format_count;
+}
 
 } // namespace
 
@@ -46,7 +48,9 @@ qbx_palette::qbx_palette(uint32_t count, uint32_t entrybits, uint32_t r_mask, ui
     : data(new uint32_t[count]()), entrybits(entrybits), count(count), r_mask(r_mask),
       g_mask(g_mask), b_mask(b_mask) {}
 
-qbx_palette::~qbx_palette() { delete[] data; }
+qbx_palette::~qbx_palette() {
+    delete[] data;
+}
 
 qbx_surface::~qbx_surface() {
     release_memory();
@@ -173,10 +177,9 @@ uint32_t qbx_surface::create_subsurfaces(qbx_surface_request* requests) {
         const bool fits = spare >= request.pitch && uint64_t(bytes) * request.width <= spare &&
                           request.height <= height;
         if (!fits) {
-            const uint32_t error = sub->create(request.width, request.height, request.pitch,
-                                               request.format, 1,
-                                               request.flags & ~QBX_SURF_SUBSURFACES, 0,
-                                               allocator, nullptr);
+            const uint32_t error =
+                sub->create(request.width, request.height, request.pitch, request.format, 1,
+                            request.flags & ~QBX_SURF_SUBSURFACES, 0, allocator, nullptr);
             if (error)
                 return error;
             continue;
@@ -253,8 +256,8 @@ void qbx_surface::copy_description(const qbx_surface& other) {
     owns_attached_palette = false;
 }
 
-uint32_t qbx_surface_create(qbx_surface* surface, uint32_t width, uint32_t height,
-                            uint32_t format, uint32_t pages, uint32_t flags) {
+uint32_t qbx_surface_create(qbx_surface* surface, uint32_t width, uint32_t height, uint32_t format,
+                            uint32_t pages, uint32_t flags) {
     return surface->create(width, height, format, pages, flags);
 }
 
@@ -263,9 +266,15 @@ uint32_t qbx_surface_create(qbx_surface* surface, uint32_t width, uint32_t heigh
     return surface->create(width, height, pitch, format, pages, flags, 0, nullptr, nullptr);
 }
 
-uint8_t* qbx_surface_lock(qbx_surface* surface) { return surface->lock(); }
-uint8_t* qbx_surface_lockrect(qbx_surface* surface) { return surface->lockrect(); }
-uint32_t qbx_surface_unlock(qbx_surface* surface) { return surface->unlock(); }
+uint8_t* qbx_surface_lock(qbx_surface* surface) {
+    return surface->lock();
+}
+uint8_t* qbx_surface_lockrect(qbx_surface* surface) {
+    return surface->lockrect();
+}
+uint32_t qbx_surface_unlock(qbx_surface* surface) {
+    return surface->unlock();
+}
 
 uint32_t qbx_surface_rect(qbx_surface* surface, uint32_t x, uint32_t y, uint32_t w, uint32_t h) {
     return surface->rect(x, y, w, h);
@@ -281,5 +290,9 @@ uint8_t* qbx_surface_setbank(qbx_surface* surface, uint32_t page, uint32_t bank)
            static_cast<size_t>(bank) * surface->size;
 }
 
-uint32_t qbx_surface_blt(qbx_surface*, qbx_surface*, uint32_t) { return 1; }
-uint32_t qbx_surface_delete(qbx_surface*) { return 1; }
+uint32_t qbx_surface_blt(qbx_surface*, qbx_surface*, uint32_t) {
+    return 1;
+}
+uint32_t qbx_surface_delete(qbx_surface*) {
+    return 1;
+}

@@ -6,18 +6,18 @@
 #include <cstdint>
 
 // Status codes of create, attach and getRequestedFormat.
-constexpr uint32_t QBX_SURFACE_NO_SUBSURFACE = 2; // no memory for a sub-surface object
-constexpr uint32_t QBX_SURFACE_NO_MEMORY = 3;     // no memory for the pixels
+constexpr uint32_t QBX_SURFACE_NO_SUBSURFACE = 2;   // no memory for a sub-surface object
+constexpr uint32_t QBX_SURFACE_NO_MEMORY = 3;       // no memory for the pixels
 constexpr uint32_t QBX_SURFACE_BAD_WIDTH = 0x4001;  // width not a multiple of 8
 constexpr uint32_t QBX_SURFACE_BAD_FORMAT = 0x4002; // unknown format code, or pitch below a line
 
 // Surface flag bits.
-constexpr uint32_t QBX_SURF_NOBANKSWITCH = 0x00000003; // either bit: setbank refuses to switch
-constexpr uint32_t QBX_SURF_DEEP_DISPLAY = 0x00000004; // display description, more than 8 bpp
-constexpr uint32_t QBX_SURF_FOREIGN = 0x00000008;      // pixel memory not owned
-constexpr uint32_t QBX_SURF_OWNS_PALETTE = 0x00000040; // destructor deletes `palette`
-constexpr uint32_t QBX_SURF_ALLOCATOR = 0x00000080;    // memory from the MemoryAllocator
-constexpr uint32_t QBX_SURF_SUBSURFACES = 0x00000100;  // create builds sub-surfaces
+constexpr uint32_t QBX_SURF_NOBANKSWITCH = 0x00000003;  // either bit: setbank refuses to switch
+constexpr uint32_t QBX_SURF_DEEP_DISPLAY = 0x00000004;  // display description, more than 8 bpp
+constexpr uint32_t QBX_SURF_FOREIGN = 0x00000008;       // pixel memory not owned
+constexpr uint32_t QBX_SURF_OWNS_PALETTE = 0x00000040;  // destructor deletes `palette`
+constexpr uint32_t QBX_SURF_ALLOCATOR = 0x00000080;     // memory from the MemoryAllocator
+constexpr uint32_t QBX_SURF_SUBSURFACES = 0x00000100;   // create builds sub-surfaces
 constexpr uint32_t QBX_SURF_INSIDE_PARENT = 0x00000200; // memory lies inside a parent surface
 constexpr uint32_t QBX_SURF_LOCKED = 0x80000000;
 
@@ -131,8 +131,8 @@ class qbx_surface_backbuffer : public qbx_surface {
     virtual uint8_t* lock(uint32_t flags);
 };
 
-uint32_t qbx_surface_create(qbx_surface* surface, uint32_t width, uint32_t height,
-                            uint32_t format, uint32_t pages, uint32_t flags);
+uint32_t qbx_surface_create(qbx_surface* surface, uint32_t width, uint32_t height, uint32_t format,
+                            uint32_t pages, uint32_t flags);
 uint32_t qbx_surface_create(qbx_surface* surface, uint32_t width, uint32_t height, uint32_t pitch,
                             uint32_t format, uint32_t pages, uint32_t flags);
 uint8_t* qbx_surface_lock(qbx_surface* surface);

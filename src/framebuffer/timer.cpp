@@ -11,7 +11,8 @@ constexpr uint64_t counter_rate = 10'000'000;
 uint64_t system_counter() {
     using namespace std::chrono;
     const auto now = steady_clock::now().time_since_epoch();
-    return static_cast<uint64_t>(duration_cast<duration<int64_t, std::ratio<1, counter_rate>>>(now).count());
+    return static_cast<uint64_t>(
+        duration_cast<duration<int64_t, std::ratio<1, counter_rate>>>(now).count());
 }
 
 uint64_t (*read_counter)() = system_counter;
@@ -33,20 +34,28 @@ uint32_t qbx_inittimer() {
     return 0;
 }
 
-uint32_t qbx_freetimer() { return 0; }
+uint32_t qbx_freetimer() {
+    return 0;
+}
 
 uint32_t qbx_resettimer() {
     tsc_start = read_counter();
     return 0;
 }
 
-uint64_t qbx_getms() { return elapsed() * 1000 / tsc_rate; }
+uint64_t qbx_getms() {
+    return elapsed() * 1000 / tsc_rate;
+}
 
-uint64_t qbx_get16() { return (elapsed() << 16) / tsc_rate; }
+uint64_t qbx_get16() {
+    return (elapsed() << 16) / tsc_rate;
+}
 
 double qbx_getfloat() {
     const uint64_t d = elapsed();
     return static_cast<double>(d) / static_cast<double>(tsc_rate);
 }
 
-void qbx_timer_use_counter(uint64_t (*counter)()) { read_counter = counter ? counter : system_counter; }
+void qbx_timer_use_counter(uint64_t (*counter)()) {
+    read_counter = counter ? counter : system_counter;
+}

@@ -12,9 +12,9 @@ uint32_t qbx_inittimer();  // reads the rate and the start reading; returns 0
 uint32_t qbx_freetimer();  // returns 0
 uint32_t qbx_resettimer(); // takes a new start reading; returns 0
 
-uint64_t qbx_getms();   // milliseconds since the start reading (truncated)
-uint64_t qbx_get16();   // 1/65536 s since the start reading (16.16 fixed-point seconds, truncated)
-double qbx_getfloat();  // seconds since the start reading
+uint64_t qbx_getms();  // milliseconds since the start reading (truncated)
+uint64_t qbx_get16();  // 1/65536 s since the start reading (16.16 fixed-point seconds, truncated)
+double qbx_getfloat(); // seconds since the start reading
 
 // Replaces the system counter, which runs at tsc_rate counts per second, by another source (tests
 // drive time by hand with it); null restores the system counter.
