@@ -387,6 +387,7 @@ int32_t headless_display::create_palette(const display_palette_entry* entries,
         return DISPLAY_ERR_INVALID;
     auto* made = new headless_palette;
     std::copy(entries, entries + DISPLAY_PALETTE_SIZE, made->entries);
+    std::copy(entries, entries + DISPLAY_PALETTE_SIZE, record.palette.begin());
     palette = made;
     return DISPLAY_OK;
 }
@@ -399,7 +400,9 @@ int32_t headless_display::set_palette_entries(display_palette* palette, uint32_t
     if (!palette || !entries || first > DISPLAY_PALETTE_SIZE ||
         count > DISPLAY_PALETTE_SIZE - first)
         return DISPLAY_ERR_INVALID;
-    std::copy(entries, entries + count, static_cast<headless_palette*>(palette)->entries + first);
+    auto* loaded = static_cast<headless_palette*>(palette);
+    std::copy(entries, entries + count, loaded->entries + first);
+    std::copy(loaded->entries, loaded->entries + DISPLAY_PALETTE_SIZE, record.palette.begin());
     return DISPLAY_OK;
 }
 

@@ -71,6 +71,8 @@ struct headless_record {
     uint32_t vertical_blanks = 0;    // wait_vertical_blank calls
     uint32_t flips = 0, blits = 0;
     uint32_t live_surfaces = 0; // created and not yet released (back buffers not counted)
+    // The entries of the palette last created or loaded.
+    std::array<display_palette_entry, DISPLAY_PALETTE_SIZE> palette{};
 };
 
 headless_config& headless_display_config();
