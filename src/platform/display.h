@@ -1,0 +1,161 @@
+#pragma once
+// The display layer: the operations the framebuffer library needs from the platform to list
+// display modes, claim the display, and put pixels on it. Every operation returns a result code;
+// a negative code is a failure (the display_result values below).
+//
+// A backend is one row of a table (display_backends) chosen once when the library starts: its
+// platform part (desktop query, message boxes, screen saver) works without a display object, and
+// `create` makes the display object that offers everything else.
+#include <cstdint>
+#include <memory>
+
+// Result codes. 0 is success; every failure is negative.
+enum display_result : int32_t {
+    DISPLAY_OK = 0,
+    DISPLAY_ERR_UNSUPPORTED = -1,   // this backend does not offer the operation
+    DISPLAY_ERR_INVALID = -2,       // bad argument, handle or state
+    DISPLAY_ERR_NO_MODE = -3,       // the display does not offer that mode
+    DISPLAY_ERR_SURFACE_LOST = -4,  // the surface lost its memory; restore it
+    DISPLAY_ERR_OUT_OF_MEMORY = -5, // no memory for a surface
+    DISPLAY_ERR_BUSY = -6,          // the surface is locked
+    DISPLAY_ERR_NOT_EXCLUSIVE = -7, // needs the exclusive full-screen level
+    DISPLAY_ERR_FAILED = -8,        // the device refused the operation
+};
+
+inline bool display_failed(int32_t result) {
+    return result < 0;
+}
+
+// One display mode: size and bits per pixel of its pixels.
+struct display_mode_desc {
+    uint32_t width = 0, height = 0, bpp = 0;
+};
+
+// Pixel format of a surface. `flags` has DISPLAY_PIXEL_RGB for a direct-colour format (8-bit
+// indexed displays report it too, together with DISPLAY_PIXEL_INDEXED8).
+constexpr uint32_t DISPLAY_PIXEL_INDEXED8 = 0x20;
+constexpr uint32_t DISPLAY_PIXEL_RGB = 0x40;
+struct display_pixel_format {
+    uint32_t flags = 0;
+    uint32_t bpp = 0;
+    uint32_t r_mask = 0, g_mask = 0, b_mask = 0;
+};
+
+// What a lock yields: the pixels of the whole surface.
+struct display_lock {
+    uint8_t* data = nullptr;
+    uint32_t pitch = 0;
+    uint32_t width = 0, height = 0;
+    uint32_t backbuffers = 0; // back buffers attached to this surface (flip chain: 1)
+};
+
+// A rectangle, right and bottom exclusive.
+struct display_rect {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// One palette entry; DISPLAY_PALETTE_NOCOLLAPSE keeps it from being merged with another.
+constexpr uint8_t DISPLAY_PALETTE_NOCOLLAPSE = 4;
+struct display_palette_entry {
+    uint8_t red = 0, green = 0, blue = 0, flags = 0;
+};
+constexpr uint32_t DISPLAY_PALETTE_SIZE = 256;
+
+enum class display_cooperation : uint32_t {
+    normal,               // a window on the desktop
+    exclusive_fullscreen, // the application owns the display and may switch modes
+};
+
+enum class display_icon : uint32_t { warning, error };
+
+// Objects made by a display object. Each backend derives its own; the library only holds
+// pointers to them and hands them back to the display object that made them.
+struct display_surface {
+    virtual ~display_surface() = default;
+};
+struct display_clipper {
+    virtual ~display_clipper() = default;
+};
+struct display_palette {
+    virtual ~display_palette() = default;
+};
+// A window of the presentation layer; the display layer only passes it on.
+struct display_window_handle;
+using display_window = display_window_handle*;
+
+// Called once per display mode by enum_modes; returning false stops the enumeration.
+using display_enum_callback = bool (*)(const display_mode_desc& mode, void* context);
+
+// The display object.
+class display {
+  public:
+    virtual ~display() = default;
+
+    // Display modes and the claim on the display.
+    virtual int32_t enum_modes(display_enum_callback callback, void* context) = 0;
+    virtual int32_t set_cooperative_level(display_window window, display_cooperation level) = 0;
+    virtual int32_t set_display_mode(uint32_t width, uint32_t height, uint32_t bpp) = 0;
+    virtual int32_t restore_display_mode() = 0;
+    // Waits for the start of the next vertical blank.
+    virtual int32_t wait_vertical_blank() = 0;
+
+    // Surfaces: the visible primary surface alone, the primary with a flip chain of
+    // `backbuffers` back buffers, or an off-screen plain surface of the display's format.
+    virtual int32_t create_primary(display_surface*& surface) = 0;
+    virtual int32_t create_flip_chain(uint32_t backbuffers, display_surface*& primary) = 0;
+    virtual int32_t create_offscreen(uint32_t width, uint32_t height,
+                                     display_surface*& surface) = 0;
+    // The flip chain's back buffer; it belongs to the chain and goes with its primary.
+    virtual int32_t get_back_buffer(display_surface* primary, display_surface*& back) = 0;
+    virtual int32_t get_pixel_format(display_surface* surface, display_pixel_format& format) = 0;
+    // Locks the whole surface, waiting until it can be locked.
+    virtual int32_t lock(display_surface* surface, display_lock& lock) = 0;
+    virtual int32_t unlock(display_surface* surface) = 0;
+    // Gives a lost surface its memory back (the contents are undefined).
+    virtual int32_t restore(display_surface* surface) = 0;
+    // Shows the back buffer of a flip chain at the next vertical blank.
+    virtual int32_t flip(display_surface* primary) = 0;
+    // Copies a rectangle, scaling when the sizes differ, clipped to the destination.
+    virtual int32_t blit(display_surface* destination, const display_rect& to,
+                         display_surface* source, const display_rect& from) = 0;
+    virtual int32_t set_clipper(display_surface* surface, display_clipper* clipper) = 0;
+    virtual int32_t set_palette(display_surface* surface, display_palette* palette) = 0;
+    virtual void release(display_surface* surface) = 0;
+
+    // Clipper: keeps blits to a primary surface inside a window.
+    virtual int32_t create_clipper(display_clipper*& clipper) = 0;
+    virtual int32_t set_clipper_window(display_clipper* clipper, display_window window) = 0;
+    virtual void release(display_clipper* clipper) = 0;
+
+    // Palette of an 8-bit display: DISPLAY_PALETTE_SIZE entries.
+    virtual int32_t create_palette(const display_palette_entry* entries,
+                                   display_palette*& palette) = 0;
+    virtual int32_t set_palette_entries(display_palette* palette, uint32_t first, uint32_t count,
+                                        const display_palette_entry* entries) = 0;
+    virtual void release(display_palette* palette) = 0;
+};
+
+// One backend: its platform part and the maker of its display object.
+struct display_backend {
+    const char* name;
+    // Brings the platform up; false when it cannot run here. Balanced by quit.
+    bool (*init)();
+    void (*quit)();
+    // The desktop's current display mode.
+    int32_t (*desktop_mode)(display_mode_desc& mode);
+    // Shows a modal message box where the backend has a display; does nothing otherwise.
+    void (*message_box)(display_icon icon, const char* caption, const char* text);
+    void (*set_screen_saver)(bool enabled);
+    int32_t (*create)(std::unique_ptr<display>& device);
+};
+
+// The backends, in order of preference; null-terminated.
+extern const display_backend* const display_backends[];
+
+// The backend of that name, or null.
+const display_backend* display_backend_find(const char* name);
+
+// The backend to use, already initialised: the one named by the environment variable
+// DEMO_DISPLAY when it is set (null when that one is unknown or cannot run), otherwise the first
+// of the table that can run. The caller balances it with its quit.
+const display_backend* display_backend_choose();

@@ -1,0 +1,301 @@
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/display.h"
+#include "platform/display_headless.h"
+
+namespace {
+
+bool collect(const display_mode_desc& mode, void* context) {
+    static_cast<std::vector<display_mode_desc>*>(context)->push_back(mode);
+    return true;
+}
+
+bool has_mode(const std::vector<display_mode_desc>& modes, uint32_t w, uint32_t h, uint32_t bpp) {
+    return std::any_of(modes.begin(), modes.end(), [&](const display_mode_desc& m) {
+        return m.width == w && m.height == h && m.bpp == bpp;
+    });
+}
+
+class Headless : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        headless_display_reset();
+        headless_display_config().desktop = {64, 48, 32};
+        headless_display_config().modes = {{32, 24, 32}, {32, 24, 16}, {16, 8, 8}};
+        ASSERT_EQ(0, headless_backend.create(device));
+    }
+    void exclusive() {
+        ASSERT_EQ(
+            0, device->set_cooperative_level(nullptr, display_cooperation::exclusive_fullscreen));
+    }
+    std::unique_ptr<display> device;
+};
+
+} // namespace
+
+TEST(DisplayBackends, ChosenByName) {
+    setenv("DEMO_DISPLAY", "headless", 1);
+    EXPECT_EQ(&headless_backend, display_backend_choose());
+    headless_backend.quit();
+    setenv("DEMO_DISPLAY", "nowhere", 1);
+    EXPECT_EQ(nullptr, display_backend_choose());
+    EXPECT_EQ(nullptr, display_backend_find("nowhere"));
+    EXPECT_NE(nullptr, display_backend_find("sdl"));
+    headless_display_reset();
+    headless_display_config().fail_on(headless_op::init);
+    setenv("DEMO_DISPLAY", "headless", 1);
+    EXPECT_EQ(nullptr, display_backend_choose());
+    headless_display_reset();
+    unsetenv("DEMO_DISPLAY");
+}
+
+TEST_F(Headless, ListsItsModesAndStops) {
+    std::vector<display_mode_desc> seen;
+    ASSERT_EQ(0, device->enum_modes(collect, &seen));
+    EXPECT_EQ(3u, seen.size());
+    EXPECT_TRUE(has_mode(seen, 16, 8, 8));
+    seen.clear();
+    ASSERT_EQ(0, device->enum_modes(
+                     [](const display_mode_desc& m, void* c) {
+                         collect(m, c);
+                         return false;
+                     },
+                     &seen));
+    EXPECT_EQ(1u, seen.size());
+    headless_display_config().fail_on(headless_op::enum_modes, DISPLAY_ERR_NO_MODE);
+    EXPECT_EQ(DISPLAY_ERR_NO_MODE, device->enum_modes(collect, &seen));
+}
+
+TEST_F(Headless, ModeSwitchNeedsExclusiveLevelAndAnOfferedMode) {
+    EXPECT_EQ(DISPLAY_ERR_NOT_EXCLUSIVE, device->set_display_mode(32, 24, 32));
+    exclusive();
+    EXPECT_EQ(DISPLAY_ERR_NO_MODE, device->set_display_mode(33, 24, 32));
+    display_surface* primary = nullptr;
+    ASSERT_EQ(0, device->create_primary(primary));
+    ASSERT_EQ(0, device->set_display_mode(32, 24, 16));
+    EXPECT_EQ(16u, headless_display_record().current.bpp);
+    // The switch took the surface's memory away.
+    display_lock lock;
+    EXPECT_EQ(DISPLAY_ERR_SURFACE_LOST, device->lock(primary, lock));
+    ASSERT_EQ(0, device->restore(primary));
+    ASSERT_EQ(0, device->lock(primary, lock));
+    EXPECT_EQ(0, device->unlock(primary));
+    device->release(primary);
+    ASSERT_EQ(0, device->restore_display_mode());
+    EXPECT_EQ(64u, headless_display_record().current.width);
+}
+
+TEST_F(Headless, PixelFormatFollowsTheDisplayDepth) {
+    exclusive();
+    display_surface* primary = nullptr;
+    display_pixel_format format;
+    ASSERT_EQ(0, device->create_primary(primary));
+    ASSERT_EQ(0, device->get_pixel_format(primary, format));
+    EXPECT_EQ(DISPLAY_PIXEL_RGB, format.flags);
+    EXPECT_EQ(32u, format.bpp);
+    EXPECT_EQ(0xFF0000u, format.r_mask);
+    device->release(primary);
+    ASSERT_EQ(0, device->set_display_mode(32, 24, 16));
+    ASSERT_EQ(0, device->create_primary(primary));
+    ASSERT_EQ(0, device->get_pixel_format(primary, format));
+    EXPECT_EQ(0xF800u, format.r_mask);
+    display_lock lock;
+    ASSERT_EQ(0, device->lock(primary, lock));
+    EXPECT_EQ(64u, lock.pitch);
+    EXPECT_EQ(24u, lock.height);
+    EXPECT_EQ(0u, lock.backbuffers);
+    device->unlock(primary);
+    headless_display_config().format = display_pixel_format{0x20, 8, 0, 0, 0};
+    ASSERT_EQ(0, device->get_pixel_format(primary, format));
+    EXPECT_EQ(0x20u, format.flags);
+    device->release(primary);
+}
+
+TEST_F(Headless, OnePrimaryAtATime) {
+    display_surface *a = nullptr, *b = nullptr;
+    ASSERT_EQ(0, device->create_primary(a));
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->create_primary(b));
+    EXPECT_EQ(nullptr, b);
+    EXPECT_EQ(1u, headless_display_record().live_surfaces);
+    device->release(a);
+    EXPECT_EQ(0u, headless_display_record().live_surfaces);
+    ASSERT_EQ(0, device->create_primary(b));
+    device->release(b);
+}
+
+TEST_F(Headless, FlipChainShowsTheBackBuffer) {
+    display_surface* primary = nullptr;
+    EXPECT_EQ(DISPLAY_ERR_NOT_EXCLUSIVE, device->create_flip_chain(1, primary));
+    exclusive();
+    headless_display_config().fail_on(headless_op::create_flip_chain);
+    EXPECT_EQ(DISPLAY_ERR_FAILED, device->create_flip_chain(1, primary));
+    headless_display_config().fail_on(headless_op::create_flip_chain, 0);
+    ASSERT_EQ(0, device->create_flip_chain(1, primary));
+    display_surface* back = nullptr;
+    ASSERT_EQ(0, device->get_back_buffer(primary, back));
+    display_lock lock;
+    ASSERT_EQ(0, device->lock(back, lock));
+    lock.data[0] = 0x5A;
+    EXPECT_EQ(DISPLAY_ERR_BUSY, device->lock(back, lock));
+    EXPECT_EQ(DISPLAY_ERR_BUSY, device->flip(primary));
+    ASSERT_EQ(0, device->unlock(back));
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->unlock(back));
+    ASSERT_EQ(0, device->flip(primary));
+    ASSERT_EQ(0, device->lock(primary, lock));
+    EXPECT_EQ(0x5A, lock.data[0]);
+    EXPECT_EQ(1u, lock.backbuffers);
+    device->unlock(primary);
+    headless_display_lose_surfaces();
+    EXPECT_EQ(DISPLAY_ERR_SURFACE_LOST, device->flip(primary));
+    ASSERT_EQ(0, device->restore(primary));
+    EXPECT_EQ(0, device->flip(primary));
+    display_surface* none = nullptr;
+    display_surface* plain = nullptr;
+    ASSERT_EQ(0, device->create_offscreen(8, 8, plain));
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->get_back_buffer(plain, none));
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->flip(plain));
+    device->release(plain);
+    device->release(primary);
+}
+
+TEST_F(Headless, BlitScalesAndClips) {
+    display_surface *picture = nullptr, *primary = nullptr;
+    ASSERT_EQ(0, device->create_offscreen(2, 2, picture));
+    ASSERT_EQ(0, device->create_primary(primary));
+    display_lock lock;
+    ASSERT_EQ(0, device->lock(picture, lock));
+    auto* p = reinterpret_cast<uint32_t*>(lock.data);
+    p[0] = 1, p[1] = 2, p[2] = 3, p[3] = 4;
+    ASSERT_EQ(0, device->unlock(picture));
+    // 2 x 2 doubled to 4 x 4 at (62, 46): only the top-left 2 x 2 lies on the 64 x 48 display.
+    ASSERT_EQ(0, device->blit(primary, {62, 46, 66, 50}, picture, {0, 0, 2, 2}));
+    ASSERT_EQ(0, device->lock(primary, lock));
+    auto pixel = [&](int x, int y) {
+        return reinterpret_cast<uint32_t*>(lock.data + y * lock.pitch)[x];
+    };
+    EXPECT_EQ(1u, pixel(62, 46));
+    EXPECT_EQ(1u, pixel(63, 47));
+    EXPECT_EQ(0u, pixel(61, 46));
+    device->unlock(primary);
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->blit(primary, {0, 0, 4, 4}, picture, {0, 0, 3, 2}));
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->blit(primary, {0, 0, 0, 4}, picture, {0, 0, 2, 2}));
+    ASSERT_EQ(0, device->blit(primary, {0, 0, 4, 4}, picture, {0, 0, 2, 2}));
+    ASSERT_EQ(0, device->lock(primary, lock));
+    EXPECT_EQ(2u, pixel(2, 0));
+    EXPECT_EQ(3u, pixel(1, 3));
+    EXPECT_EQ(4u, pixel(3, 3));
+    device->unlock(primary);
+    EXPECT_EQ(2u, headless_display_record().blits);
+    device->release(picture);
+    device->release(primary);
+}
+
+TEST_F(Headless, PaletteAndClipper) {
+    display_palette_entry entries[DISPLAY_PALETTE_SIZE] = {};
+    display_palette* palette = nullptr;
+    ASSERT_EQ(0, device->create_palette(entries, palette));
+    entries[0] = {1, 2, 3, DISPLAY_PALETTE_NOCOLLAPSE};
+    ASSERT_EQ(0, device->set_palette_entries(palette, 255, 1, entries));
+    EXPECT_EQ(3, headless_display_record().palette[255].blue);
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->set_palette_entries(palette, 255, 2, entries));
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->set_palette_entries(palette, 0xFFFFFFFF, 2, entries));
+    display_surface* primary = nullptr;
+    ASSERT_EQ(0, device->create_primary(primary));
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->set_palette(primary, palette)); // 32-bit display
+    display_clipper* clipper = nullptr;
+    ASSERT_EQ(0, device->create_clipper(clipper));
+    EXPECT_EQ(0, device->set_clipper_window(clipper, nullptr));
+    EXPECT_EQ(0, device->set_clipper(primary, clipper));
+    headless_display_config().fail_on(headless_op::create_palette);
+    display_palette* refused = nullptr;
+    EXPECT_EQ(DISPLAY_ERR_FAILED, device->create_palette(entries, refused));
+    EXPECT_EQ(nullptr, refused);
+    device->release(clipper);
+    device->release(palette);
+    device->release(primary);
+}
+
+TEST_F(Headless, EveryOperationCanBeMadeToFail) {
+    exclusive();
+    display_surface* surface = nullptr;
+    ASSERT_EQ(0, device->create_flip_chain(1, surface));
+    display_lock lock;
+    display_pixel_format format;
+    display_surface* back = nullptr;
+    display_clipper* clipper = nullptr;
+    display_mode_desc desktop;
+    const std::pair<headless_op, std::function<int32_t()>> calls[] = {
+        {headless_op::desktop_mode, [&] { return headless_backend.desktop_mode(desktop); }},
+        {headless_op::set_cooperative_level,
+         [&] { return device->set_cooperative_level(nullptr, display_cooperation::normal); }},
+        {headless_op::set_display_mode, [&] { return device->set_display_mode(32, 24, 32); }},
+        {headless_op::restore_display_mode, [&] { return device->restore_display_mode(); }},
+        {headless_op::wait_vertical_blank, [&] { return device->wait_vertical_blank(); }},
+        {headless_op::create_offscreen, [&] { return device->create_offscreen(8, 8, back); }},
+        {headless_op::get_back_buffer, [&] { return device->get_back_buffer(surface, back); }},
+        {headless_op::get_pixel_format, [&] { return device->get_pixel_format(surface, format); }},
+        {headless_op::lock, [&] { return device->lock(surface, lock); }},
+        {headless_op::unlock, [&] { return device->unlock(surface); }},
+        {headless_op::restore, [&] { return device->restore(surface); }},
+        {headless_op::flip, [&] { return device->flip(surface); }},
+        {headless_op::blit,
+         [&] {
+             return device->blit(surface, {0, 0, 1, 1}, surface, {0, 0, 1, 1});
+         }},
+        {headless_op::set_clipper, [&] { return device->set_clipper(surface, nullptr); }},
+        {headless_op::set_palette, [&] { return device->set_palette(surface, nullptr); }},
+        {headless_op::create_clipper, [&] { return device->create_clipper(clipper); }},
+        {headless_op::set_clipper_window,
+         [&] { return device->set_clipper_window(nullptr, nullptr); }},
+    };
+    for (const auto& [op, call] : calls) {
+        headless_display_config().fail_on(op, -77);
+        EXPECT_EQ(-77, call()) << int(op);
+        headless_display_config().fail_on(op, 0);
+    }
+    device->release(surface);
+}
+
+TEST(SdlDisplay, OffersTheClassicSizesAndNoFakeSurfaces) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    const display_backend* sdl = display_backend_find("sdl");
+    ASSERT_NE(nullptr, sdl);
+    if (!sdl->init())
+        GTEST_SKIP() << "no SDL video driver";
+    display_mode_desc desktop;
+    EXPECT_EQ(0, sdl->desktop_mode(desktop));
+    EXPECT_GT(desktop.width, 0u);
+    std::unique_ptr<display> device;
+    ASSERT_EQ(0, sdl->create(device));
+    std::vector<display_mode_desc> seen;
+    ASSERT_EQ(0, device->enum_modes(collect, &seen));
+    for (auto [w, h] : {std::pair{320, 180},
+                        {320, 200},
+                        {320, 240},
+                        {640, 360},
+                        {640, 400},
+                        {640, 480},
+                        {800, 600},
+                        {1280, 720}})
+        for (uint32_t bpp : {16u, 32u})
+            EXPECT_TRUE(has_mode(seen, w, h, bpp)) << w << "x" << h << "x" << bpp;
+    EXPECT_TRUE(has_mode(seen, desktop.width, desktop.height, desktop.bpp));
+    for (size_t i = 0; i < seen.size(); ++i)
+        for (size_t j = i + 1; j < seen.size(); ++j)
+            EXPECT_FALSE(seen[i].width == seen[j].width && seen[i].height == seen[j].height &&
+                         seen[i].bpp == seen[j].bpp);
+    display_surface* surface = nullptr;
+    EXPECT_EQ(DISPLAY_ERR_UNSUPPORTED, device->create_primary(surface));
+    EXPECT_EQ(DISPLAY_ERR_UNSUPPORTED,
+              device->set_cooperative_level(nullptr, display_cooperation::exclusive_fullscreen));
+    EXPECT_EQ(DISPLAY_ERR_UNSUPPORTED, device->set_display_mode(320, 180, 32));
+    EXPECT_EQ(nullptr, surface);
+    device.reset();
+    sdl->quit();
+    unsetenv("SDL_VIDEODRIVER");
+}
