@@ -231,7 +231,8 @@ void qbx_surface::copy_description(const qbx_surface& other) {
     width = other.width;
     height = other.height;
     bpp = other.bpp;
-    flags = other.flags;
+    // A description owns nothing: neither the pixels, nor sub-surfaces, nor a palette.
+    flags = (other.flags | QBX_SURF_FOREIGN) & ~(QBX_SURF_SUBSURFACES | QBX_SURF_OWNS_PALETTE);
     banks = other.banks;
     size = other.size;
     pages = other.pages;

@@ -268,3 +268,20 @@ TEST(Palette, SurfaceOwnsItWithTheFlag) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Surface, ADescriptionCopyOwnsNothing) {
+    auto* owner = new qbx_surface_backbuffer;
+    ASSERT_EQ(0u, owner->create(16, 4, QBX_FORMAT_INDEX8, 1, 0));
+    {
+        qbx_surface_backbuffer copy(*owner);
+        EXPECT_EQ(owner->data, copy.data);
+        EXPECT_EQ(owner->palette, copy.palette);
+        EXPECT_TRUE(copy.flags & QBX_SURF_FOREIGN);
+    } // the copy frees nothing: the sanitizer build catches a double free below
+    owner->data[0] = 1;
+    delete owner;
+}
+
+} // namespace
