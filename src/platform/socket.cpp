@@ -89,6 +89,11 @@ tcp_socket tcp_connect(const tcp_address& address) {
     int sock = socket(address.family, SOCK_STREAM, 0);
     if (sock < 0)
         return tcp_invalid;
+#ifdef SO_NOSIGPIPE
+    // Where send has no flag for it, the socket itself is told not to raise SIGPIPE.
+    int on = 1;
+    setsockopt(sock, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
     if (connect(sock, reinterpret_cast<const sockaddr*>(address.bytes), address.length) != 0) {
         close(sock);
         return tcp_invalid;
