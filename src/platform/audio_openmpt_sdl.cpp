@@ -4,6 +4,7 @@
 #include "platform/audio.h"
 
 #include "platform/audio_timeline.h"
+#include "platform/module_check.h"
 #include "platform/path.h"
 
 #include <SDL.h>
@@ -248,6 +249,9 @@ HMUSIC BASS_MusicLoad(bool mem, const void* file, uint64_t offset, uint32_t leng
         data = file_bytes.data();
         size = file_bytes.size();
     }
+
+    if (!module_data_complete(static_cast<const uint8_t*>(data), size))
+        return 0;
 
     // Decoded outside the lock so that the device keeps playing meanwhile.
     music loaded;
