@@ -251,6 +251,23 @@ TEST_F(OfflineLayer, LoopingMusicWrapsAndOtherMusicEnds) {
     EXPECT_EQ(0.0f, peak(render(4096)));
 }
 
+TEST_F(OfflineLayer, RampingFlagSoftensNoteStarts) {
+    const std::vector<uint8_t> bytes = clock_module();
+    const HMUSIC ramped = load(bytes, AUDIO_MUSIC_RAMPS);
+    const HMUSIC hard = load(bytes, 0);
+    ASSERT_TRUE(BASS_ChannelPlay(hard, false));
+    const std::vector<float> hard_sound = render(2000);
+    ASSERT_TRUE(BASS_ChannelStop(hard));
+    ASSERT_TRUE(BASS_ChannelPlay(ramped, false));
+    const std::vector<float> ramped_sound = render(2000);
+    // The first note starts at once without ramping and fades in over a few frames with it;
+    // after that both are the same sound.
+    for (size_t frame = 1; frame < 14; ++frame)
+        EXPECT_LT(std::fabs(ramped_sound[2 * frame]), std::fabs(hard_sound[2 * frame])) << frame;
+    for (size_t frame = 20; frame < 100; ++frame)
+        EXPECT_EQ(ramped_sound[2 * frame], hard_sound[2 * frame]) << frame;
+}
+
 TEST_F(OfflineLayer, MasterVolumeScalesTheOutput) {
     const std::vector<uint8_t> bytes = clock_module();
     const HMUSIC first = load(bytes);
