@@ -8,6 +8,7 @@ constexpr char xm_signature[] = "Extended Module: ";
 constexpr size_t xm_signature_length = sizeof xm_signature - 1;
 constexpr uint8_t xm_adpcm_marker = 0xAD; // 4-bit ADPCM sample data
 constexpr uint8_t xm_sixteen_bit = 0x10;
+constexpr uint32_t xm_sample_header_size = 40;
 
 // Reads little-endian fields; any read past the end marks the walk as failed.
 class reader {
@@ -43,6 +44,10 @@ bool module_data_complete(const uint8_t* data, size_t size) {
     for (uint32_t i = 0; i < instruments && in.ok; ++i) {
         const uint32_t samples = in.u16(pos + 27);
         const uint32_t sample_header_size = samples ? in.u32(pos + 29) : 0;
+        if (!in.ok)
+            break;
+        if (samples && sample_header_size != xm_sample_header_size)
+            return true; // not laid out as usual: the decoder judges it
         pos += in.u32(pos);
         uint64_t sample_bytes = 0;
         for (uint32_t s = 0; s < samples && in.ok; ++s) {
