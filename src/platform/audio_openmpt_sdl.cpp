@@ -12,7 +12,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -113,7 +114,7 @@ void mix(float* out, uint32_t frames) {
                 m.module->read_interleaved_stereo(engine.rate, count, engine.scratch.data());
             for (size_t i = 0; i < 2 * got; ++i)
                 target[i] += engine.volume * engine.scratch[i];
-            if (got < count) { // the module ended (it does not loop)
+            if (got < count) { // the module ended (it does not loop): hold its last position
                 m.held = decoder_position(m);
                 m.state = play_state::stopped;
                 m.timeline.clear();
@@ -149,24 +150,26 @@ SDL_AudioDeviceID open_default_device(int32_t freq) {
     return device;
 }
 
+// Module files are small; anything bigger is refused rather than read into memory.
+constexpr uint64_t max_module_file_bytes = uint64_t(1) << 28;
+
+// Reads `length` bytes (0: up to the end) from `offset` on of a regular file.
 bool read_file_part(const char* path, uint64_t offset, uint32_t length, std::vector<char>& bytes) {
-    std::FILE* file = std::fopen(os_path(path).c_str(), "rb");
-    if (!file)
+    const std::string name = os_path(path);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(name, error))
         return false;
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(file) : -1;
-    ok = size >= 0 && offset <= uint64_t(size);
-    if (ok) {
-        const uint64_t available = uint64_t(size) - offset;
-        const uint64_t wanted = length == 0 ? available : length;
-        ok = wanted <= available && std::fseek(file, long(offset), SEEK_SET) == 0;
-        if (ok) {
-            bytes.resize(size_t(wanted));
-            ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        }
-    }
-    std::fclose(file);
-    return ok;
+    const uint64_t size = std::filesystem::file_size(name, error);
+    if (error || offset > size)
+        return false;
+    const uint64_t wanted = length == 0 ? size - offset : length;
+    if (wanted > size - offset || wanted > max_module_file_bytes)
+        return false;
+    std::ifstream file(name, std::ios::binary);
+    file.seekg(std::streamoff(offset));
+    bytes.resize(size_t(wanted));
+    file.read(bytes.data(), std::streamsize(wanted));
+    return bool(file);
 }
 
 } // namespace
@@ -255,8 +258,8 @@ HMUSIC BASS_MusicLoad(bool mem, const void* file, uint64_t offset, uint32_t leng
 
     // Decoded outside the lock so that the device keeps playing meanwhile.
     music loaded;
-    loaded.log = std::make_unique<discard_stream>();
     try {
+        loaded.log = std::make_unique<discard_stream>();
         loaded.module = std::make_unique<openmpt::module>(
             data, size, *loaded.log,
             std::map<std::string, std::string>{{"seek.sync_samples", "1"}});

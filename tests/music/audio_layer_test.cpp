@@ -177,6 +177,7 @@ TEST_F(OfflineLayer, LoadsFromAFileWithOffsetAndLength) {
         << "past the end of the file";
     EXPECT_EQ(0u, BASS_MusicLoad(false, path.c_str(), padded.size() + 1, 0, 0, 0));
     EXPECT_EQ(0u, BASS_MusicLoad(false, dir.file("missing.xm").c_str(), 0, 0, 0, 0));
+    EXPECT_EQ(0u, BASS_MusicLoad(false, dir.path().c_str(), 0, 0, 0, 0)) << "a folder";
 }
 
 TEST_F(OfflineLayer, RowsAdvanceAtTheModulesTempo) {
