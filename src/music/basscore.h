@@ -1,0 +1,33 @@
+#pragma once
+// The music system's real backend: plays a tracker module on the default audio device through the
+// program's audio layer (platform/audio.h) and reports the order and row being heard.
+#include "music/musicsys.h"
+
+#include "platform/audio.h"
+
+class bassmod : public musicsys {
+  public:
+    HMUSIC handle = 0; // the loaded module; 0 before the first load and after a failed one
+
+    bassmod();
+    ~bassmod() override;
+
+    bool init(bool manual) override;
+    bool load(const char* fname) override;
+    bool loadmem(const void* ptr, uint32_t len) override;
+    bool play() override;
+    bool play(int order, int row) override;
+    bool pause() override;
+    bool stop() override;
+    bool free() override;
+    int getorder() override;
+    int getrow() override;
+    int gettick() override;
+    int getins(int ch) override;
+    bool setpos(int order, int row) override;
+    bool setvol(float vol) override;
+};
+
+// The 64-bit position argument for an order and a row: (row << 16) | order in 32 bits, widened
+// with its sign.
+uint64_t music_position_word(int order, int row);
