@@ -1,0 +1,106 @@
+// The colour-shift glitch: the masked channels of each pixel become the average of the pixels
+// `shift` to the left and to the right, line by line from a table of flt_rgbsh records.
+#include "obj/filter_internal.h"
+
+#include <cstdlib>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+using namespace filter_internal;
+
+namespace {
+
+struct shift_line {
+    uint32_t mask;
+    int64_t shift;
+};
+
+// A null table copies the line (mask 0).
+shift_line record_of(const flt_line& l) {
+    const auto* table = reinterpret_cast<const flt_rgbsh*>(l.p0);
+    if (!table)
+        return {0, 0};
+    const flt_rgbsh& r = table[l.index()];
+    return {r.mask, r.shift};
+}
+
+// Per channel floor((a + b) / 2) of two already masked pixels.
+uint32_t average(uint32_t a, uint32_t b) {
+    return (a & b) + (((a ^ b) >> 1) & 0x7F7F7F7F);
+}
+
+// Pixel i, reading the memory as it is now (in place, left taps may already be rewritten).
+void shift_px(const flt_line& l, const shift_line& s, size_t i) {
+    const int64_t at = 4 * static_cast<int64_t>(i);
+    const uint32_t left = load_px(clamp_tap(l.src, at - 4 * s.shift, l.src_begin, l.src_end));
+    const uint32_t right = load_px(clamp_tap(l.src, at + 4 * s.shift, l.src_begin, l.src_end));
+    const uint32_t own = load_px(l.src + at);
+    store_px(l.dst + at, (own & ~s.mask) | average(left & s.mask, right & s.mask));
+}
+
+} // namespace
+
+namespace detail {
+
+void flt_rgbshift_avg_t_scalar(const flt_line& l) {
+    const shift_line s = record_of(l);
+    for (size_t i = 0; i < l.bytes / 4; ++i)
+        shift_px(l, s, i);
+}
+
+#ifdef __SSE2__
+
+void flt_rgbshift_avg_t_sse2(const flt_line& l) {
+    const shift_line s = record_of(l);
+    const size_t width = l.bytes / 4;
+    if (s.shift == 0 || s.mask == 0) { // every pixel stays as it is
+        if (l.dst != l.src)
+            std::memmove(l.dst, l.src, l.bytes);
+        return;
+    }
+    const int64_t reach = 4 * std::llabs(s.shift);
+    // Four pixels at once give what the left-to-right pass gives when no pixel of a group is a tap
+    // of another pixel of the same group: in place that needs a shift of at least four pixels.
+    const size_t span = static_cast<size_t>(l.src_end - l.src_begin);
+    const bool grouped = l.dst == l.src ? reach >= 16
+                                        : !overlap(l.dst, l.bytes, l.src_begin, span) &&
+                                              !overlap(l.dst, l.bytes, l.src, l.bytes);
+    const int64_t base = static_cast<int64_t>(reinterpret_cast<uintptr_t>(l.src));
+    const int64_t lo = static_cast<int64_t>(reinterpret_cast<uintptr_t>(l.src_begin));
+    const int64_t hi = static_cast<int64_t>(reinterpret_cast<uintptr_t>(l.src_end));
+    // Both taps of all four pixels from i lie inside the span, so none needs clamping.
+    auto group_inside = [&](size_t i) {
+        const int64_t at = base + 4 * static_cast<int64_t>(i);
+        return at - reach >= lo && at + 16 + reach <= hi;
+    };
+    const __m128i mask = _mm_set1_epi32(static_cast<int>(s.mask));
+    const __m128i low7 = _mm_set1_epi8(0x7F);
+    size_t i = 0;
+    if (grouped) {
+        for (; i < width && !group_inside(i); ++i)
+            shift_px(l, s, i);
+        for (; i + 4 <= width && group_inside(i); i += 4) {
+            const uint8_t* p = l.src + 4 * i;
+            const __m128i left = _mm_and_si128(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 4 * s.shift)), mask);
+            const __m128i right = _mm_and_si128(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * s.shift)), mask);
+            const __m128i avg =
+                _mm_add_epi8(_mm_and_si128(left, right),
+                             _mm_and_si128(_mm_srli_epi16(_mm_xor_si128(left, right), 1), low7));
+            const __m128i own = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(l.dst + 4 * i),
+                             _mm_or_si128(_mm_andnot_si128(mask, own), avg));
+        }
+    }
+    for (; i < width; ++i)
+        shift_px(l, s, i);
+}
+
+#endif
+
+} // namespace detail
+
+FLT_DISPATCH(flt_rgbshift_avg_t)
