@@ -16,9 +16,10 @@ class guarded {
     static constexpr size_t band = 64;
     static constexpr uint8_t pattern = 0xA5;
 
-    explicit guarded(size_t bytes, uint8_t fill = 0)
-        : mem_(bytes + 2 * band, pattern), size_(bytes) {
-        std::memset(data(), fill, bytes);
+    explicit guarded(size_t bytes, uint8_t fill = 0) : size_(bytes) {
+        mem_.assign(band, pattern);
+        mem_.resize(band + bytes, fill);
+        mem_.resize(band + bytes + band, pattern);
     }
     uint8_t* data() { return mem_.data() + band; }
     const uint8_t* data() const { return mem_.data() + band; }
