@@ -96,13 +96,21 @@ void flt_bilinear_2x2_sse2(const flt_line& l) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     };
     auto store = [](uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); };
+    // The right neighbours of pixels i .. i + 3 (`a`): the last group takes the pixel after the
+    // row.
+    auto right_of = [&](const uint8_t* row, size_t i, __m128i a, uint32_t after) {
+        if (i + 4 < rows.width)
+            return load(row + 4 * i + 4);
+        return _mm_or_si128(_mm_srli_si128(a, 4),
+                            _mm_slli_si128(_mm_cvtsi32_si128(static_cast<int>(after)), 12));
+    };
     size_t i = 0;
-    // Four source pixels per step while their right neighbours lie inside the row.
+    // Four source pixels per step.
     if (!rows.blend) {
         const __m128i low7 = _mm_set1_epi8(0x7F);
-        for (; i + 4 < rows.width; i += 4) {
+        for (; i + 4 <= rows.width; i += 4) {
             const __m128i a = load(rows.row0 + 4 * i);
-            const __m128i b = load(rows.row0 + 4 * i + 4);
+            const __m128i b = right_of(rows.row0, i, a, rows.after0);
             // Truncating byte average: (a & b) + ((a ^ b) >> 1).
             const __m128i avg = _mm_add_epi8(
                 _mm_and_si128(a, b), _mm_and_si128(_mm_srli_epi16(_mm_xor_si128(a, b), 1), low7));
@@ -110,11 +118,11 @@ void flt_bilinear_2x2_sse2(const flt_line& l) {
             store(l.dst + 8 * i + 16, _mm_unpackhi_epi32(a, avg));
         }
     } else {
-        for (; i + 4 < rows.width; i += 4) {
+        for (; i + 4 <= rows.width; i += 4) {
             const __m128i a = load(rows.row0 + 4 * i);
-            const __m128i b = load(rows.row0 + 4 * i + 4);
+            const __m128i b = right_of(rows.row0, i, a, rows.after0);
             const __m128i a1 = load(rows.row1 + 4 * i);
-            const __m128i b1 = load(rows.row1 + 4 * i + 4);
+            const __m128i b1 = right_of(rows.row1, i, a1, rows.after1);
             const __m128i left_lo =
                 _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(a1, zero));
             const __m128i left_hi =

@@ -123,9 +123,19 @@ void gather(const uint8_t* src, size_t out, uint32_t* q) {
         q[j] = load_px(src + 8 * j);
 }
 
+// Writes `count` (up to four) output pixels `step` bytes apart.
 void store_group(uint8_t* dst, intptr_t step, __m128i px, size_t count) {
-    if (step == 4 && count == 4) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), px);
+    if (count == 4) {
+        if (step == 4) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), px);
+            return;
+        }
+        store_px(dst, static_cast<uint32_t>(_mm_cvtsi128_si32(px)));
+        store_px(dst + step, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(px, 1))));
+        store_px(dst + 2 * step,
+                 static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(px, 2))));
+        store_px(dst + 3 * step,
+                 static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(px, 3))));
         return;
     }
     for (size_t k = 0; k < count; ++k) {
@@ -172,6 +182,7 @@ void blur_sse2(const flt_line& l) {
     __m128i carry = _mm_shuffle_epi32(acc, _MM_SHUFFLE(1, 0, 1, 0));
 
     const __m128i m = _mm_set1_epi16(b.m);
+    uint8_t* const dst = l.dst;
     for (size_t x = 0; x < b.out; x += 4) {
         // S(x) = S(x-1) + sample(x+r-1) - sample(x-r-1), four outputs at once as running sums.
         const __m128i add = _mm_loadu_si128(reinterpret_cast<const __m128i*>(qe + x + 2 * r));
@@ -184,7 +195,7 @@ void blur_sse2(const flt_line& l) {
         const __m128i s23 = _mm_add_epi16(carry, d23);
         carry = upper_to_both(s23);
         const __m128i px = _mm_packus_epi16(_mm_mulhi_epi16(s01, m), _mm_mulhi_epi16(s23, m));
-        store_group(l.dst + static_cast<intptr_t>(x) * b.step, b.step, px,
+        store_group(dst + static_cast<intptr_t>(x) * b.step, b.step, px,
                     std::min<size_t>(4, b.out - x));
     }
 }

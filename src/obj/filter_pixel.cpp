@@ -110,39 +110,59 @@ void flt_salpha_sse2(const flt_line& l) {
         return _mm_srli_epi16(
             _mm_adds_epu16(_mm_mullo_epi16(t, w_third), _mm_mullo_epi16(s, w_src)), 8);
     };
+    const uint8_t* const src = l.src;
+    const uint8_t* const third = l.third;
+    uint8_t* const dst = l.dst;
     const size_t width = l.bytes / 4;
     size_t i = 0;
     for (; i + 4 <= width; i += 4) {
-        const __m128i s = load(l.src + 4 * i);
-        const __m128i t = load(l.third + 4 * i);
+        const __m128i s = load(src + 4 * i);
+        const __m128i t = load(third + 4 * i);
         const __m128i lo = weigh(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(t, zero));
         const __m128i hi = weigh(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(t, zero));
-        store(l.dst + 4 * i, _mm_packus_epi16(lo, hi));
+        store(dst + 4 * i, _mm_packus_epi16(lo, hi));
     }
     salpha_tail(l, i);
 }
 
 void flt_modp8_sse2(const flt_line& l) {
     const __m128i zero = _mm_setzero_si128();
+    // (s * m) >> 8 is the high half of s * (m << 8). m4 holds four map bytes, each four times.
+    auto scale = [&](__m128i s, __m128i m4) {
+        const __m128i lo = _mm_mulhi_epu16(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(zero, m4));
+        const __m128i hi = _mm_mulhi_epu16(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(zero, m4));
+        return _mm_packus_epi16(lo, hi);
+    };
+    const uint8_t* const src = l.src;
+    const uint8_t* const map = l.third;
+    uint8_t* const dst = l.dst;
     const size_t width = l.bytes / 4;
     size_t i = 0;
+    for (; i + 16 <= width; i += 16) {
+        const __m128i m = load(map + i);
+        const __m128i m2lo = _mm_unpacklo_epi8(m, m); // map bytes 0 .. 7, each twice
+        const __m128i m2hi = _mm_unpackhi_epi8(m, m); // map bytes 8 .. 15
+        store(dst + 4 * i, scale(load(src + 4 * i), _mm_unpacklo_epi16(m2lo, m2lo)));
+        store(dst + 4 * i + 16, scale(load(src + 4 * i + 16), _mm_unpackhi_epi16(m2lo, m2lo)));
+        store(dst + 4 * i + 32, scale(load(src + 4 * i + 32), _mm_unpacklo_epi16(m2hi, m2hi)));
+        store(dst + 4 * i + 48, scale(load(src + 4 * i + 48), _mm_unpackhi_epi16(m2hi, m2hi)));
+    }
     for (; i + 4 <= width; i += 4) {
         uint32_t map4;
-        std::memcpy(&map4, l.third + i, 4);
-        __m128i m = _mm_cvtsi32_si128(static_cast<int>(map4));
-        m = _mm_unpacklo_epi8(m, m);
-        m = _mm_unpacklo_epi16(m, m); // each map byte four times: one per channel
-        const __m128i s = load(l.src + 4 * i);
-        const __m128i lo = _mm_srli_epi16(
-            _mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(m, zero)), 8);
-        const __m128i hi = _mm_srli_epi16(
-            _mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(m, zero)), 8);
-        store(l.dst + 4 * i, _mm_packus_epi16(lo, hi));
+        std::memcpy(&map4, map + i, 4);
+        const __m128i m = _mm_cvtsi32_si128(static_cast<int>(map4));
+        const __m128i m2 = _mm_unpacklo_epi8(m, m);
+        store(dst + 4 * i, scale(load(src + 4 * i), _mm_unpacklo_epi16(m2, m2)));
     }
     modp8_tail(l, i);
 }
 
 void flt_alphac_sse2(const flt_line& l) {
+    if (static_cast<uint32_t>(l.p0) == 0) { // weight 0 everywhere: the fade is off
+        if (l.dst != l.src)
+            std::memmove(l.dst, l.src, l.bytes);
+        return;
+    }
     const __m128i zero = _mm_setzero_si128();
     const __m128i alpha = lanes16(static_cast<uint32_t>(l.p0));
     // colour * a is the same for every pixel; colour * a + src * (256 - a) <= 255 * 256.
@@ -151,12 +171,14 @@ void flt_alphac_sse2(const flt_line& l) {
     auto blend = [&](__m128i s) {
         return _mm_srli_epi16(_mm_add_epi16(fixed, _mm_mullo_epi16(s, keep)), 8);
     };
+    const uint8_t* const src = l.src;
+    uint8_t* const dst = l.dst;
     const size_t width = l.bytes / 4;
     size_t i = 0;
     for (; i + 4 <= width; i += 4) {
-        const __m128i s = load(l.src + 4 * i);
-        store(l.dst + 4 * i, _mm_packus_epi16(blend(_mm_unpacklo_epi8(s, zero)),
-                                              blend(_mm_unpackhi_epi8(s, zero))));
+        const __m128i s = load(src + 4 * i);
+        store(dst + 4 * i, _mm_packus_epi16(blend(_mm_unpacklo_epi8(s, zero)),
+                                            blend(_mm_unpackhi_epi8(s, zero))));
     }
     alphac_tail(l, i);
 }

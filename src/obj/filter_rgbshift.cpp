@@ -2,6 +2,7 @@
 // `shift` to the left and to the right, line by line from a table of flt_rgbsh records.
 #include "obj/filter_internal.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #ifdef __SSE2__
@@ -24,6 +25,13 @@ shift_line record_of(const flt_line& l) {
         return {0, 0};
     const flt_rgbsh& r = table[l.index()];
     return {r.mask, r.shift};
+}
+
+int64_t floor_div4(int64_t v) {
+    return v >= 0 ? v / 4 : -((-v + 3) / 4);
+}
+int64_t ceil_div4(int64_t v) {
+    return -floor_div4(-v);
 }
 
 // Per channel floor((a + b) / 2) of two already masked pixels.
@@ -54,7 +62,7 @@ void flt_rgbshift_avg_t_scalar(const flt_line& l) {
 
 void flt_rgbshift_avg_t_sse2(const flt_line& l) {
     const shift_line s = record_of(l);
-    const size_t width = l.bytes / 4;
+    const int64_t width = static_cast<int64_t>(l.bytes / 4);
     if (s.shift == 0 || s.mask == 0) { // every pixel stays as it is
         if (l.dst != l.src)
             std::memmove(l.dst, l.src, l.bytes);
@@ -67,35 +75,47 @@ void flt_rgbshift_avg_t_sse2(const flt_line& l) {
     const bool grouped = l.dst == l.src ? reach >= 16
                                         : !overlap(l.dst, l.bytes, l.src_begin, span) &&
                                               !overlap(l.dst, l.bytes, l.src, l.bytes);
+    // Pixels from `first` on, in groups of `group` pixels up to a group starting at `last`, have
+    // both taps inside the span and need no clamping.
+    const int64_t group = grouped ? 4 : 1;
     const int64_t base = static_cast<int64_t>(reinterpret_cast<uintptr_t>(l.src));
     const int64_t lo = static_cast<int64_t>(reinterpret_cast<uintptr_t>(l.src_begin));
     const int64_t hi = static_cast<int64_t>(reinterpret_cast<uintptr_t>(l.src_end));
-    // Both taps of all four pixels from i lie inside the span, so none needs clamping.
-    auto group_inside = [&](size_t i) {
-        const int64_t at = base + 4 * static_cast<int64_t>(i);
-        return at - reach >= lo && at + 16 + reach <= hi;
-    };
-    const __m128i mask = _mm_set1_epi32(static_cast<int>(s.mask));
-    const __m128i low7 = _mm_set1_epi8(0x7F);
+    const int64_t first =
+        std::min<int64_t>(std::max<int64_t>(0, ceil_div4(lo - base + reach)), width);
+    const int64_t last = std::min<int64_t>(static_cast<int64_t>(width) - group,
+                                           floor_div4(hi - base - 4 * group - reach));
+    const int64_t shift_bytes = 4 * s.shift;
+    const uint8_t* const src = l.src;
+    uint8_t* const dst = l.dst;
     size_t i = 0;
+    for (; static_cast<int64_t>(i) < first; ++i)
+        shift_px(l, s, i);
     if (grouped) {
-        for (; i < width && !group_inside(i); ++i)
-            shift_px(l, s, i);
-        for (; i + 4 <= width && group_inside(i); i += 4) {
-            const uint8_t* p = l.src + 4 * i;
+        const __m128i mask = _mm_set1_epi32(static_cast<int>(s.mask));
+        const __m128i low7 = _mm_set1_epi8(0x7F);
+        for (; static_cast<int64_t>(i) <= last; i += 4) {
+            const uint8_t* p = src + 4 * i;
             const __m128i left = _mm_and_si128(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 4 * s.shift)), mask);
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - shift_bytes)), mask);
             const __m128i right = _mm_and_si128(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * s.shift)), mask);
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + shift_bytes)), mask);
             const __m128i avg =
                 _mm_add_epi8(_mm_and_si128(left, right),
                              _mm_and_si128(_mm_srli_epi16(_mm_xor_si128(left, right), 1), low7));
             const __m128i own = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(l.dst + 4 * i),
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i),
                              _mm_or_si128(_mm_andnot_si128(mask, own), avg));
         }
+    } else { // one pixel at a time, in order, without clamping
+        for (; static_cast<int64_t>(i) <= last; ++i) {
+            const uint8_t* p = src + 4 * i;
+            const uint32_t avg =
+                average(load_px(p - shift_bytes) & s.mask, load_px(p + shift_bytes) & s.mask);
+            store_px(dst + 4 * i, (load_px(p) & ~s.mask) | avg);
+        }
     }
-    for (; i < width; ++i)
+    for (; static_cast<int64_t>(i) < width; ++i)
         shift_px(l, s, i);
 }
 

@@ -94,7 +94,8 @@ void per_pixel_cases(flt_kernel scalar, flt_kernel fast, bool byte_map) {
                               : placement == 1 && !byte_map ? third_at
                                                             : 2 * line + rnd.below(4);
         const arena base(3 * line + 4, rnd);
-        const uintptr_t p0 = random_word(rnd), p1 = random_word(rnd);
+        // p0 0 is the fade switched off
+        const uintptr_t p0 = it % 10 == 0 ? 0 : random_word(rnd), p1 = random_word(rnd);
         expect_same(base, scalar, fast, [&](flt_kernel k, arena& mem) {
             k(filter_test::line_of(mem.at(dst_at), mem.at(src_at), mem.at(third_at), width, p0,
                                    p1));
