@@ -10,6 +10,8 @@ bool names_slot(uint32_t index, size_t slot_count) {
 } // namespace
 
 bool filter(const fparm* chain, flt_buf* slots, int count) {
+    if (!chain || !slots)
+        return false;
     size_t slot_count = 0;
     while (slots[slot_count].ptr)
         ++slot_count;

@@ -76,7 +76,8 @@ struct flt_line {
 
 // Runs `chain` over `count` lines of `slots` (for n = count down to 1: every step, skipping
 // EVEN_LINES_ONLY steps on odd n; then every slot advances). Returns false, running nothing and
-// leaving the slots unchanged, when a step names a slot at or past the list's end.
+// leaving the slots unchanged, when a step names a slot at or past the list's end or when the chain
+// or the slot list is null.
 bool filter(const fparm* chain, flt_buf* slots, int count);
 
 // Box blur over a 2r-pixel window [x - r, x + r - 1] with the line's end pixels repeated outside

@@ -23,6 +23,10 @@ struct call {
 
 std::vector<call> calls;
 
+fparm end_of_chain() {
+    return {nullptr, 0, 0, 0, 0, 0, 0, 0};
+}
+
 void record(const flt_line& l) {
     calls.push_back(
         {l.dst, l.src, l.third, l.n, l.index(), l.bytes, l.p0, l.p1, l.p2, l.src_begin, l.src_end});
@@ -121,6 +125,15 @@ TEST(FilterDriver, NoLinesRunNothing) {
     for (int count : {0, -3})
         ASSERT_TRUE(filter(chain, slots, count));
     EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(a.data(), slots[0].ptr);
+}
+
+TEST(FilterDriver, NullChainOrSlotsAreRefused) {
+    guarded a(16);
+    flt_buf slots[] = {{a.data(), 4}, {nullptr, 0}};
+    const fparm chain[] = {end_of_chain()};
+    EXPECT_FALSE(filter(nullptr, slots, 2));
+    EXPECT_FALSE(filter(chain, nullptr, 2));
     EXPECT_EQ(a.data(), slots[0].ptr);
 }
 
