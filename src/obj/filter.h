@@ -11,8 +11,8 @@
 // Inside the span the taps keep their plain memory offsets, so they fall into the neighbouring
 // lines.
 //
-// Destinations either are their source line (in place) or do not overlap any memory the kernel
-// reads; the blur kernels read their whole source line before they write.
+// A destination line either is one of the step's source lines (in place) or overlaps no memory the
+// kernel reads; the blur kernels read their whole source line before they write.
 #include <cstddef>
 #include <cstdint>
 
@@ -27,8 +27,9 @@ using flt_kernel = void (*)(const flt_line&);
 // picture, give its rectangle's lines.
 struct flt_buf {
     uint8_t* ptr;
-    int32_t
-        advance; // bytes added to `ptr` after every line (the pitch, 0, 4, 2, half the pitch...)
+    // Bytes added to `ptr` after every line: the pitch, 0 for a scratch line, 4 or 2 for transposed
+    // output, half the pitch for the upscaler's source.
+    int32_t advance;
     const uint8_t* begin = nullptr;
     const uint8_t* end = nullptr;
 };
