@@ -1,0 +1,188 @@
+// The colour-shift glitch: the masked channels of each pixel become the average of the pixels
+// `shift` to the left and to the right, line by line from a table of flt_rgbsh records.
+#include "obj/filter_internal.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+using namespace filter_internal;
+
+namespace {
+
+struct shift_line {
+    uint32_t mask;
+    int64_t shift;
+};
+
+// A null table copies the line (mask 0).
+shift_line record_of(const flt_line& l) {
+    const auto* table = reinterpret_cast<const flt_rgbsh*>(l.p0);
+    if (!table)
+        return {0, 0};
+    const flt_rgbsh& r = table[l.index()];
+    return {r.mask, r.shift};
+}
+
+int64_t floor_div4(int64_t v) {
+    return v >= 0 ? v / 4 : -((-v + 3) / 4);
+}
+int64_t ceil_div4(int64_t v) {
+    return -floor_div4(-v);
+}
+
+// Per channel floor((a + b) / 2) of two already masked pixels.
+uint32_t average(uint32_t a, uint32_t b) {
+    return (a & b) + (((a ^ b) >> 1) & 0x7F7F7F7F);
+}
+
+// Pixel i, reading the memory as it is now (in place, left taps may already be rewritten).
+void shift_px(const flt_line& l, const shift_line& s, size_t i) {
+    const int64_t at = 4 * static_cast<int64_t>(i);
+    const uint32_t left = load_px(clamp_tap(l.src, at - 4 * s.shift, l.src_begin, l.src_end));
+    const uint32_t right = load_px(clamp_tap(l.src, at + 4 * s.shift, l.src_begin, l.src_end));
+    const uint32_t own = load_px(l.src + at);
+    store_px(l.dst + at, (own & ~s.mask) | average(left & s.mask, right & s.mask));
+}
+
+} // namespace
+
+namespace detail {
+
+void flt_rgbshift_avg_t_scalar(const flt_line& l) {
+    const shift_line s = record_of(l);
+    for (size_t i = 0; i < l.bytes / 4; ++i)
+        shift_px(l, s, i);
+}
+
+#ifdef __SSE2__
+
+namespace {
+
+__m128i load16(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Four output pixels from their own pixels and their two taps.
+__m128i shift_group(__m128i own, __m128i left, __m128i right, __m128i mask) {
+    left = _mm_and_si128(left, mask);
+    right = _mm_and_si128(right, mask);
+    const __m128i avg = _mm_add_epi8(
+        _mm_and_si128(left, right),
+        _mm_and_si128(_mm_srli_epi16(_mm_xor_si128(left, right), 1), _mm_set1_epi8(0x7F)));
+    return _mm_or_si128(_mm_andnot_si128(mask, own), avg);
+}
+
+// Pixels 4 - R .. 3 of `older` followed by pixels 0 .. 3 - R of `newer`.
+template <int R>
+__m128i join(__m128i older, __m128i newer) {
+    if constexpr (R == 0)
+        return newer;
+    else
+        return _mm_or_si128(_mm_srli_si128(older, 16 - 4 * R), _mm_slli_si128(newer, 4 * R));
+}
+
+// Groups of four pixels from i while i <= last, in place, with a shift of 4 q + R pixels (q >= 1).
+// The left taps are pixels this pass has rewritten. Read back from the line they would straddle
+// recent stores and stall, so the rewritten groups are also kept whole in an aligned copy and the
+// taps are joined from there; only the first groups, whose taps lie before it, read the line.
+template <int R>
+void groups_in_place(uint8_t* line, size_t& i, int64_t last, int64_t q, __m128i mask) {
+    if (last < static_cast<int64_t>(i))
+        return;
+    thread_local std::vector<uint32_t> kept_buffer;
+    const size_t groups = static_cast<size_t>(last - static_cast<int64_t>(i)) / 4 + 1;
+    if (kept_buffer.size() < 4 * groups)
+        kept_buffer.resize(4 * groups);
+    uint32_t* const kept = kept_buffer.data();
+    auto kept_group = [&](int64_t g) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(kept + 4 * g));
+    };
+    const int64_t reach = 4 * (4 * q + R);
+    const int64_t from_kept = q + (R ? 1 : 0); // the first group whose taps are all kept
+    for (int64_t g = 0; static_cast<int64_t>(i) <= last; ++g, i += 4) {
+        uint8_t* p = line + 4 * i;
+        const __m128i left = g >= from_kept ? join<R>(kept_group(g - from_kept), kept_group(g - q))
+                                            : load16(p - reach);
+        const __m128i out = shift_group(load16(p), left, load16(p + reach), mask);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(kept + 4 * g), out);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), out);
+    }
+}
+
+} // namespace
+
+void flt_rgbshift_avg_t_sse2(const flt_line& l) {
+    const shift_line s = record_of(l);
+    const int64_t width = static_cast<int64_t>(l.bytes / 4);
+    if (s.shift == 0 || s.mask == 0) { // every pixel stays as it is
+        if (l.dst != l.src)
+            std::memmove(l.dst, l.src, l.bytes);
+        return;
+    }
+    const int64_t distance = std::llabs(s.shift); // the taps are i - distance and i + distance
+    const int64_t reach = 4 * distance;
+    const bool in_place = l.dst == l.src;
+    // Four pixels at once give what the left-to-right pass gives when no pixel of a group is a tap
+    // of another pixel of the same group: in place that needs a shift of at least four pixels.
+    const size_t span = static_cast<size_t>(l.src_end - l.src_begin);
+    const bool grouped = in_place ? distance >= 4
+                                  : !overlap(l.dst, l.bytes, l.src_begin, span) &&
+                                        !overlap(l.dst, l.bytes, l.src, l.bytes);
+    // Pixels from `first` on, in groups of `group` pixels up to a group starting at `last`, have
+    // both taps inside the span and need no clamping.
+    const int64_t group = grouped ? 4 : 1;
+    const int64_t base = static_cast<int64_t>(reinterpret_cast<uintptr_t>(l.src));
+    const int64_t lo = static_cast<int64_t>(reinterpret_cast<uintptr_t>(l.src_begin));
+    const int64_t hi = static_cast<int64_t>(reinterpret_cast<uintptr_t>(l.src_end));
+    const int64_t first =
+        std::min<int64_t>(std::max<int64_t>(0, ceil_div4(lo - base + reach)), width);
+    const int64_t last = std::min<int64_t>(static_cast<int64_t>(width) - group,
+                                           floor_div4(hi - base - 4 * group - reach));
+    const uint8_t* const src = l.src;
+    uint8_t* const dst = l.dst;
+    size_t i = 0;
+    for (; static_cast<int64_t>(i) < first; ++i)
+        shift_px(l, s, i);
+    const __m128i mask = _mm_set1_epi32(static_cast<int>(s.mask));
+    if (grouped && in_place) {
+        switch (distance % 4) {
+        case 0:
+            groups_in_place<0>(dst, i, last, distance / 4, mask);
+            break;
+        case 1:
+            groups_in_place<1>(dst, i, last, distance / 4, mask);
+            break;
+        case 2:
+            groups_in_place<2>(dst, i, last, distance / 4, mask);
+            break;
+        default:
+            groups_in_place<3>(dst, i, last, distance / 4, mask);
+            break;
+        }
+    } else if (grouped) {
+        for (; static_cast<int64_t>(i) <= last; i += 4) {
+            const uint8_t* p = src + 4 * i;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i),
+                             shift_group(load16(p), load16(p - reach), load16(p + reach), mask));
+        }
+    } else { // one pixel at a time, in order, without clamping
+        for (; static_cast<int64_t>(i) <= last; ++i) {
+            const uint8_t* p = src + 4 * i;
+            const uint32_t avg = average(load_px(p - reach) & s.mask, load_px(p + reach) & s.mask);
+            store_px(dst + 4 * i, (load_px(p) & ~s.mask) | avg);
+        }
+    }
+    for (; static_cast<int64_t>(i) < width; ++i)
+        shift_px(l, s, i);
+}
+
+#endif
+
+} // namespace detail
+
+FLT_DISPATCH(flt_rgbshift_avg_t)
