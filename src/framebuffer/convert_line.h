@@ -32,7 +32,8 @@ struct to_rgb555 {
     using target = uint16_t;
     explicit to_rgb555(uintptr_t) {}
     target operator()(source p, unsigned) const {
-        return static_cast<target>(((red(p) >> 3) << 10) | ((green(p) >> 3) << 5) | (blue(p) >> 3));
+        // ((R >> 3) << 10) | ((G >> 3) << 5) | (B >> 3), each field shifted straight into place
+        return static_cast<target>(((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x1F));
     }
 };
 
@@ -41,7 +42,8 @@ struct to_rgb565 {
     using target = uint16_t;
     explicit to_rgb565(uintptr_t) {}
     target operator()(source p, unsigned) const {
-        return static_cast<target>(((red(p) >> 3) << 11) | ((green(p) >> 2) << 5) | (blue(p) >> 3));
+        // ((R >> 3) << 11) | ((G >> 2) << 5) | (B >> 3)
+        return static_cast<target>(((p >> 8) & 0xF800) | ((p >> 5) & 0x07E0) | ((p >> 3) & 0x1F));
     }
 };
 
@@ -49,14 +51,13 @@ struct to_rgb565 {
 constexpr uint32_t dither555[2][2] = {{0x00050601, 0x00000000}, {0x00030205, 0x00070403}};
 constexpr uint32_t dither565[2][2] = {{0x00050301, 0x00000000}, {0x00030105, 0x00070203}};
 
-// Adds `offset` to every byte of `p`, saturating at 255.
+// Adds `offset` to every byte of `p`, saturating at 255: the sums of the low seven bits of each
+// byte cannot carry into the next byte; the top bits are added by XOR and overflow sets the byte.
 inline uint32_t add_saturated(uint32_t p, uint32_t offset) {
-    uint32_t out = 0;
-    for (unsigned shift = 0; shift < 32; shift += 8) {
-        const uint32_t sum = ((p >> shift) & 0xFF) + ((offset >> shift) & 0xFF);
-        out |= (sum > 0xFF ? 0xFF : sum) << shift;
-    }
-    return out;
+    const uint32_t low = (p & 0x7F7F7F7F) + (offset & 0x7F7F7F7F);
+    const uint32_t sum = low ^ ((p ^ offset) & 0x80808080);
+    const uint32_t carry = ((p & offset) | ((p | offset) & ~sum)) & 0x80808080;
+    return sum | ((carry >> 7) * 0xFF);
 }
 
 // The dithered form of a 16-bit rule: the lowest bit of the lines-remaining word picks the row.
@@ -168,25 +169,38 @@ struct same {
     target operator()(source p, unsigned) const { return p; }
 };
 
+// Converts `Group` pixels (or, in the main loop, a block of several groups) from `s` to `d`.
+template <typename Rule, unsigned Group, unsigned Copies>
+inline void convert_group(const Rule& rule, const uint8_t*& s, uint8_t*& d) {
+    typename Rule::source in[Group];
+    std::memcpy(in, s, sizeof in);
+    typename Rule::target out[Group * Copies];
+    for (unsigned i = 0; i < Group; ++i)
+        for (unsigned c = 0; c < Copies; ++c)
+            out[i * Copies + c] = rule(in[i], i * Copies + c);
+    std::memcpy(d, out, sizeof out);
+    s += sizeof in;
+    d += sizeof out;
+}
+
 // Converts the whole groups of `Group` pixels in `count` and ignores the rest; with `Copies` = 2
-// every source pixel is written twice. Each group is read and written as one block, so the stores
-// are whole words (two 16-bit or four 8-bit results per 32-bit store).
+// every source pixel is written twice. Groups are read and written as blocks, so the stores are
+// whole words (two 16-bit or four 8-bit results per 32-bit store); the main loop takes eight
+// pixels at a time, which the compiler unrolls and vectorises.
 template <typename Rule, unsigned Group, unsigned Copies>
 void convert_line(const uint8_t*& src, uint8_t*& dst, uint32_t count, uintptr_t extra) {
-    using source = typename Rule::source;
-    using target = typename Rule::target;
+    constexpr unsigned Block = Group > 8 ? Group : 8;
+    static_assert(Block % Group == 0);
     const Rule rule(extra);
-    for (uint32_t groups = count / Group; groups > 0; --groups) {
-        source in[Group];
-        std::memcpy(in, src, sizeof in);
-        target out[Group * Copies];
-        for (unsigned i = 0; i < Group; ++i)
-            for (unsigned c = 0; c < Copies; ++c)
-                out[i * Copies + c] = rule(in[i], i * Copies + c);
-        std::memcpy(dst, out, sizeof out);
-        src += sizeof in;
-        dst += sizeof out;
-    }
+    // Local copies: stores through `d` could alias the callers' pointers.
+    const uint8_t* s = src;
+    uint8_t* d = dst;
+    for (uint32_t blocks = count / Block; blocks > 0; --blocks)
+        convert_group<Rule, Block, Copies>(rule, s, d);
+    for (uint32_t groups = count % Block / Group; groups > 0; --groups)
+        convert_group<Rule, Group, Copies>(rule, s, d);
+    src = s;
+    dst = d;
 }
 
 } // namespace convert_detail
