@@ -1,6 +1,7 @@
 // The byte copies and fills: exact byte counts, whole words only for the fills, no byte outside.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -24,7 +25,8 @@ TEST(ConvertCopy, CopiesCopyExactlyTheBytesAsked) {
             const std::vector<uint8_t> src = random_bytes(random, bytes);
             Guarded dst(bytes + 8);
             copy(dst.data(), src.data(), bytes);
-            ASSERT_EQ(0, std::memcmp(dst.data(), src.data(), bytes)) << bytes << ", seed " << seed;
+            ASSERT_TRUE(std::equal(src.begin(), src.end(), dst.data()))
+                << bytes << ", seed " << seed;
             ASSERT_EQ(bytes + 8, dst.first_written_from(bytes)) << bytes;
             ASSERT_TRUE(dst.guards_intact());
         }

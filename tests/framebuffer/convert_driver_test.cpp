@@ -113,10 +113,10 @@ TEST_F(ConvertDriver, EightToAnyDoubledWritesEveryLineTwiceWithItsOwnRow) {
     qbx_convert_8toany_2x(dst.data(), src.data(), xlat.data(), reinterpret_cast<uintptr_t>(palette),
                           4, 2, 0, 0, qbx_convert_argb8888_rgb565d_mmx_2x);
     // Destination lines 4, 3, 2, 1 remaining: even rows give (0x20, 0), odd rows (1, 0x821).
-    const uint32_t even[2] = {0x0020, 0x0000}, odd[2] = {0x0001, 0x0821};
+    const uint32_t want[2][2] = {{0x0020, 0x0000}, {0x0001, 0x0821}}; // [row odd][pixel odd]
     for (uint32_t line = 0; line < 4; ++line)
         for (uint32_t x = 0; x < 8; ++x)
-            EXPECT_EQ((line % 2 == 0 ? even : odd)[x % 2], load(dst.data() + line * 16 + x * 2, 2))
+            EXPECT_EQ(want[line % 2][x % 2], load(dst.data() + line * 16 + x * 2, 2))
                 << line << ", " << x;
     EXPECT_TRUE(dst.guards_intact());
 }
