@@ -60,8 +60,7 @@ TEST(Surface, SizesThatDoNotFitTheSizeFieldGetNoMemory) {
 }
 
 TEST(Surface, RequestedFormatSizes) {
-    const uint32_t expected[] = {0x4002, 1, 1, 1, 2, 2, 2, 2, 2, 3,
-                                 3,      4, 4, 4, 4, 1, 2, 4, 1, 0x4002};
+    const uint32_t expected[] = {0x4002, 1, 1, 1, 2, 2, 2, 2, 2, 3, 3, 4, 4, 4, 4, 1, 2, 4, 1, 0x4002};
     for (uint32_t code = 0; code < 20; ++code)
         EXPECT_EQ(expected[code], qbx_surface::getRequestedFormat(code)) << "format " << code;
 }
@@ -70,10 +69,10 @@ TEST(Surface, FormatMasks) {
     struct {
         uint32_t format, bpp, r, g, b, a;
     } cases[] = {
-        {3, 8, 0xE0, 0x1C, 0x03, 0},          {5, 16, 0xF00, 0xF0, 0x0F, 0xF000},
-        {7, 16, 0x7C00, 0x3E0, 0x1F, 0x8000}, {8, 16, 0xF800, 0x7E0, 0x1F, 0},
-        {10, 24, 0xFF, 0xFF00, 0xFF0000, 0},  {14, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000},
-        {17, 32, 0, 0, 0, 0xFFFFFFFF},        {18, 8, 0, 0, 0, 0xFF},
+        {3, 8, 0xE0, 0x1C, 0x03, 0},           {5, 16, 0xF00, 0xF0, 0x0F, 0xF000},
+        {7, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},  {8, 16, 0xF800, 0x7E0, 0x1F, 0},
+        {10, 24, 0xFF, 0xFF00, 0xFF0000, 0},   {14, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000},
+        {17, 32, 0, 0, 0, 0xFFFFFFFF},         {18, 8, 0, 0, 0, 0xFF},
     };
     for (const auto& c : cases) {
         qbx_surface s;
@@ -161,8 +160,8 @@ TEST(Surface, AllocatorSuppliesAndReceivesTheMemory) {
     CountingAllocator allocator;
     {
         qbx_surface s;
-        ASSERT_EQ(0u, s.create(16, 4, 0, QBX_FORMAT_ARGB8888, 1, QBX_SURF_ALLOCATOR, 77, &allocator,
-                               nullptr));
+        ASSERT_EQ(0u, s.create(16, 4, 0, QBX_FORMAT_ARGB8888, 1, QBX_SURF_ALLOCATOR, 77,
+                               &allocator, nullptr));
         EXPECT_EQ(1, allocator.allocations);
         EXPECT_EQ(77u, allocator.last_hint);
         EXPECT_EQ(&allocator, s.allocator);
@@ -200,10 +199,10 @@ TEST(Surface, ForeignAndInsideParentMemoryIsNeverFreed) {
 
 TEST(Surface, SubSurfacesFitRightOfThePictureOrGetTheirOwnMemory) {
     qbx_surface_request requests[] = {
-        {16, 8, 0, QBX_FORMAT_ARGB8888, 0}, // 64 bytes: fits the 128 spare bytes
-        {8, 4, 0, QBX_FORMAT_GRAY8, 0},     // 8 bytes: fits too, at the same offset
-        {64, 8, 0, QBX_FORMAT_ARGB8888, 0}, // 256 bytes: too wide
-        {8, 40, 0, QBX_FORMAT_ARGB8888, 0}, // taller than the parent
+        {16, 8, 0, QBX_FORMAT_ARGB8888, 0},      // 64 bytes: fits the 128 spare bytes
+        {8, 4, 0, QBX_FORMAT_GRAY8, 0},          // 8 bytes: fits too, at the same offset
+        {64, 8, 0, QBX_FORMAT_ARGB8888, 0},      // 256 bytes: too wide
+        {8, 40, 0, QBX_FORMAT_ARGB8888, 0},      // taller than the parent
         {0, 0, 0, 0, 0},
     };
     qbx_surface parent;
