@@ -1,5 +1,6 @@
 // The per-frame conversion of the demo's 320 x 180 argb8888 picture: our rgb565 converters (plain,
-// SIMD, dithered, each SIMD one also as its scalar twin), the doubling 32-bit copy, and SDL's own
+// SIMD, dithered, each SIMD one also as its scalar twin), the doubling 32-bit copy and dithered
+// rgb565, and SDL's own
 // SDL_ConvertPixels for the same argb8888 -> rgb565 conversion.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -75,13 +76,13 @@ void BM_Rgb565_SdlConvertPixels(benchmark::State& state) {
         state.SkipWithError("SDL's rgb565 differs from ours");
 }
 
-// The picture doubled both ways into a 640 x 360 argb8888 surface.
-void copy_2x(benchmark::State& state, qbx_converter proc) {
+// The picture doubled both ways into a 640 x 360 surface of `bytes` per pixel.
+void doubled(benchmark::State& state, qbx_converter proc, uint32_t bytes) {
     const std::vector<uint32_t> src = picture();
-    std::vector<uint32_t> dst(4 * width * height);
+    std::vector<uint8_t> dst(4 * width * height * bytes);
     for (auto _ : state) {
-        qbx_convert_2x(reinterpret_cast<uint8_t*>(dst.data()),
-                       reinterpret_cast<const uint8_t*>(src.data()), width, height, 0, 0, proc);
+        qbx_convert_2x(dst.data(), reinterpret_cast<const uint8_t*>(src.data()), width, height, 0,
+                       0, proc);
         benchmark::DoNotOptimize(dst.data());
         benchmark::ClobberMemory();
     }
@@ -89,10 +90,16 @@ void copy_2x(benchmark::State& state, qbx_converter proc) {
 }
 
 void BM_Copy32_2x_Plain(benchmark::State& state) {
-    copy_2x(state, qbx_memcpy_32bpp_2x);
+    doubled(state, qbx_memcpy_32bpp_2x, 4);
 }
 void BM_Copy32_2x_Sse2(benchmark::State& state) {
-    copy_2x(state, convert_simd::copy32_2x_sse2);
+    doubled(state, convert_simd::copy32_2x_sse2, 4);
+}
+void BM_Rgb565_2x_DitherSse2(benchmark::State& state) {
+    doubled(state, convert_simd::rgb565d_2x_sse2, 2);
+}
+void BM_Rgb565_2x_DitherTwin(benchmark::State& state) {
+    doubled(state, convert_simd::rgb565d_2x_scalar, 2);
 }
 
 } // namespace
@@ -105,3 +112,5 @@ BENCHMARK(BM_Rgb565_DitherSse2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Rgb565_DitherTwin)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Copy32_2x_Plain)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Copy32_2x_Sse2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Rgb565_2x_DitherSse2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Rgb565_2x_DitherTwin)->Unit(benchmark::kMicrosecond);

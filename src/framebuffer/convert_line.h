@@ -175,7 +175,10 @@ inline void convert_group(const Rule& rule, const uint8_t*& s, uint8_t*& d) {
     typename Rule::source in[Group];
     std::memcpy(in, s, sizeof in);
     typename Rule::target out[Group * Copies];
+    // Fully unrolled, the group lives in registers and is stored as whole words.
+#pragma GCC unroll 16
     for (unsigned i = 0; i < Group; ++i)
+#pragma GCC unroll 2
         for (unsigned c = 0; c < Copies; ++c)
             out[i * Copies + c] = rule(in[i], i * Copies + c);
     std::memcpy(d, out, sizeof out);

@@ -43,26 +43,30 @@ void rgb565d_2x_scalar(const uint8_t*& src, uint8_t*& dst, uint32_t count, uintp
 namespace {
 
 // The 16-bit layout: which green bits survive, the blue multiplier that lines blue up below
-// green, and the shift that brings the result to the top half of each 32-bit lane.
+// green, and how far above bit 0 the result is formed.
 struct layout555 {
-    static constexpr int green_mask = 0xF800, blue_mul = 8, to_top = 10;
+    static constexpr int green_mask = 0xF800, blue_mul = 8, above = 6;
     static constexpr const uint32_t (&dither)[2][2] = dither555;
 };
 struct layout565 {
-    static constexpr int green_mask = 0xFC00, blue_mul = 4, to_top = 11;
+    static constexpr int green_mask = 0xFC00, blue_mul = 4, above = 5;
     static constexpr const uint32_t (&dither)[2][2] = dither565;
 };
 
-// Four pixels to four 16-bit results, each sign-extended in its 32-bit lane so that a signed
-// pack keeps it. Red and blue (masked to their top five bits) are moved into place by one
-// multiply-add: blue x blue_mul + red x 0x2000; green is masked and ORed in.
+// Four pixels to four 16-bit results, each `Layout::above` bits up in its 32-bit lane with zeros
+// below. Red and blue (masked to their top five bits) are moved into place by one multiply-add,
+// blue x blue_mul + red x 0x2000; green is masked and ORed in.
+template <typename Layout>
+inline __m128i placed(__m128i p) {
+    const __m128i red_blue = _mm_and_si128(p, _mm_set1_epi32(0x00F800F8));
+    const __m128i moved = _mm_madd_epi16(red_blue, _mm_set1_epi32(0x20000000 | Layout::blue_mul));
+    return _mm_or_si128(moved, _mm_and_si128(p, _mm_set1_epi32(Layout::green_mask)));
+}
+
+// Four results sign-extended in their lanes, so that a signed pack keeps them.
 template <typename Layout>
 inline __m128i to_16bit(__m128i p) {
-    const __m128i red_blue = _mm_and_si128(p, _mm_set1_epi32(0x00F800F8));
-    const __m128i placed = _mm_madd_epi16(red_blue, _mm_set1_epi32(0x20000000 | Layout::blue_mul));
-    const __m128i with_green =
-        _mm_or_si128(placed, _mm_and_si128(p, _mm_set1_epi32(Layout::green_mask)));
-    return _mm_srai_epi32(_mm_slli_epi32(with_green, Layout::to_top), 16);
+    return _mm_srai_epi32(_mm_slli_epi32(placed<Layout>(p), 16 - Layout::above), 16);
 }
 
 // Dither offsets for four destination pixels: even, odd, even, odd.
@@ -97,23 +101,23 @@ void convert_1x(const uint8_t*& src, uint8_t*& dst, uint32_t count, uintptr_t li
     Twin(src, dst, count, lines);
 }
 
-// Group of 2: four pixels per step, each written twice, then the last group through the twin.
+// Group of 2: four pixels per step. The two copies of a pixel share its 32-bit lane, the even
+// one in the low half and the odd one in the high half; they differ only when dithered.
 template <typename Layout, bool Dither, qbx_converter Twin>
 void convert_2x(const uint8_t*& src, uint8_t*& dst, uint32_t count, uintptr_t lines) {
     count -= count % 2;
-    const __m128i offset = offsets<Layout, Dither>(lines);
+    const uint32_t* row = Layout::dither[lines & 1];
+    const __m128i even_offset = _mm_set1_epi32(static_cast<int>(row[0]));
+    const __m128i odd_offset = _mm_set1_epi32(static_cast<int>(row[1]));
     const uint8_t* s = src;
     uint8_t* d = dst;
     for (; count >= 4; count -= 4, s += 16, d += 16) {
         const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-        __m128i a = _mm_unpacklo_epi32(p, p);
-        __m128i b = _mm_unpackhi_epi32(p, p);
-        if (Dither) {
-            a = _mm_adds_epu8(a, offset);
-            b = _mm_adds_epu8(b, offset);
-        }
+        const __m128i even = placed<Layout>(Dither ? _mm_adds_epu8(p, even_offset) : p);
+        const __m128i odd = Dither ? placed<Layout>(_mm_adds_epu8(p, odd_offset)) : even;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                         _mm_packs_epi32(to_16bit<Layout>(a), to_16bit<Layout>(b)));
+                         _mm_or_si128(_mm_srli_epi32(even, Layout::above),
+                                      _mm_slli_epi32(odd, 16 - Layout::above)));
     }
     src = s;
     dst = d;
