@@ -31,7 +31,8 @@ void qbx_memset(void* dst, uint32_t value, uint32_t bytes);      // 32-byte bloc
 void qbx_mmx_memset(void* dst, uint32_t value, uint32_t bytes);  // 16-byte blocks, SIMD
 
 // The copies as converters: the byte forms take a byte count, the pixel forms a pixel count that
-// they truncate to a multiple of 4 (32-bit) or 2 (16-bit) pixels.
+// they truncate to a multiple of 4 (32-bit) or 2 (16-bit) pixels. The byte forms share their
+// names with the plain copies; `qbx_converter c = qbx_memcpy;` picks the converter.
 void qbx_memcpy(const uint8_t*& src, uint8_t*& dst, uint32_t bytes, uintptr_t extra);
 void qbx_fpu_memcpy(const uint8_t*& src, uint8_t*& dst, uint32_t bytes, uintptr_t extra);
 void qbx_mmx_memcpy(const uint8_t*& src, uint8_t*& dst, uint32_t bytes, uintptr_t extra);
@@ -76,7 +77,9 @@ void qbx_convert_index8_argb8888(const uint8_t*& src, uint8_t*& dst, uint32_t co
 
 // Line drivers: run `proc` over `height` lines. After each line `src` and `dst` advance by `srcadd`
 // and `dstadd` from where `proc` left them (pitch minus the bytes of `width` pixels). `proc` gets
-// the number of lines still to convert as its extra word (qbx_convert), or the palette.
+// the number of lines still to convert as its extra word (qbx_convert), or the palette. `width`
+// should be a multiple of the converter's group (8 suits all of them): a remainder is skipped, so
+// the next line would start that many pixels early.
 void qbx_convert(uint8_t* dst, const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcadd,
                  uint32_t dstadd, qbx_converter proc);
 void qbx_convert_8to32(uint8_t* dst, const uint8_t* src, uintptr_t palette, uint32_t width,
