@@ -10,7 +10,6 @@
 #include "convert_test_util.h"
 #include "framebuffer/conv2x.h"
 #include "framebuffer/convert.h"
-#include "framebuffer/convert_simd.h"
 #include "support/test_support.h"
 
 using namespace convert_test;
@@ -110,8 +109,6 @@ qbx_converter as_converter(qbx_converter proc) {
     return proc;
 }
 
-namespace cs = convert_simd;
-
 const std::vector<Member>& members() {
     static const std::vector<Member> list = {
         {"argb8888_abgr8888", qbx_convert_argb8888_abgr8888, 4, 4, 1, 1, ref_abgr, Extra::none},
@@ -176,29 +173,6 @@ const std::vector<Member>& members() {
         {"fpu_memcpy_16bpp", qbx_fpu_memcpy_16bpp, 2, 2, 1, 2, ref_same, Extra::none},
         {"mmx_memcpy_32bpp", qbx_mmx_memcpy_32bpp, 4, 4, 1, 4, ref_same, Extra::none},
         {"mmx_memcpy_16bpp", qbx_mmx_memcpy_16bpp, 2, 2, 1, 2, ref_same, Extra::none},
-        // Both forms of every SIMD converter, whichever the entry points use in this run.
-        {"sse2 rgb555", cs::rgb555_sse2, 4, 2, 1, 4, ref555, Extra::none},
-        {"twin rgb555", cs::rgb555_scalar, 4, 2, 1, 4, ref555, Extra::none},
-        {"sse2 rgb565", cs::rgb565_sse2, 4, 2, 1, 4, ref565, Extra::none},
-        {"twin rgb565", cs::rgb565_scalar, 4, 2, 1, 4, ref565, Extra::none},
-        {"sse2 rgb555d", cs::rgb555d_sse2, 4, 2, 1, 4, ref555d, Extra::lines},
-        {"twin rgb555d", cs::rgb555d_scalar, 4, 2, 1, 4, ref555d, Extra::lines},
-        {"sse2 rgb565d", cs::rgb565d_sse2, 4, 2, 1, 4, ref565d, Extra::lines},
-        {"twin rgb565d", cs::rgb565d_scalar, 4, 2, 1, 4, ref565d, Extra::lines},
-        {"sse2 rgb555_2x", cs::rgb555_2x_sse2, 4, 2, 2, 2, ref555, Extra::none},
-        {"twin rgb555_2x", cs::rgb555_2x_scalar, 4, 2, 2, 2, ref555, Extra::none},
-        {"sse2 rgb565_2x", cs::rgb565_2x_sse2, 4, 2, 2, 2, ref565, Extra::none},
-        {"twin rgb565_2x", cs::rgb565_2x_scalar, 4, 2, 2, 2, ref565, Extra::none},
-        {"sse2 rgb555d_2x", cs::rgb555d_2x_sse2, 4, 2, 2, 2, ref555d, Extra::lines},
-        {"twin rgb555d_2x", cs::rgb555d_2x_scalar, 4, 2, 2, 2, ref555d, Extra::lines},
-        {"sse2 rgb565d_2x", cs::rgb565d_2x_sse2, 4, 2, 2, 2, ref565d, Extra::lines},
-        {"twin rgb565d_2x", cs::rgb565d_2x_scalar, 4, 2, 2, 2, ref565d, Extra::lines},
-        {"sse2 gray8", cs::gray8_sse2, 4, 1, 1, 8, ref_gray_weighted, Extra::none},
-        {"twin gray8", cs::gray8_scalar, 4, 1, 1, 8, ref_gray_weighted, Extra::none},
-        {"sse2 gray8_2x", cs::gray8_2x_sse2, 4, 1, 2, 8, ref_gray_weighted, Extra::none},
-        {"twin gray8_2x", cs::gray8_2x_scalar, 4, 1, 2, 8, ref_gray_weighted, Extra::none},
-        {"sse2 copy32_2x", cs::copy32_2x_sse2, 4, 4, 2, 8, ref_same, Extra::none},
-        {"twin copy32_2x", cs::copy32_2x_scalar, 4, 4, 2, 8, ref_same, Extra::none},
     };
     return list;
 }
@@ -329,18 +303,6 @@ TEST(ConvertExamples, SwapsAndSixteenBitForms) {
     EXPECT_EQ((Words{0xFFDF, 0x0040}), convert16(qbx_convert_argb1555_rgb565, {0xFFFF, 0x8020}, 2));
 }
 
-TEST(ConvertExamples, Rgb888PacksFourPixelsIntoTwelveBytes) {
-    const Words pixels = {0xFF010203, 0xEE040506, 0xDD070809, 0xCC0A0B0C, 0xBB0D0E0F};
-    Guarded dst(15);
-    const Moved moved = run(qbx_convert_argb8888_rgb888,
-                            reinterpret_cast<const uint8_t*>(pixels.data()), dst.data(), 5, 0);
-    EXPECT_EQ(16u, moved.src);
-    EXPECT_EQ(12u, moved.dst);
-    const std::vector<uint8_t> want = {3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10};
-    EXPECT_EQ(want, std::vector<uint8_t>(dst.data(), dst.data() + 12));
-    EXPECT_EQ(15u, dst.first_written_from(12)) << "the fifth pixel is a remainder";
-}
-
 TEST(ConvertExamples, LineOf322PixelsThroughAFourPixelConverterConverts320) {
     std::mt19937 random(test_support::test_seed());
     const std::vector<uint8_t> src = random_bytes(random, 322 * 4);
@@ -352,13 +314,6 @@ TEST(ConvertExamples, LineOf322PixelsThroughAFourPixelConverterConverts320) {
         EXPECT_EQ(644u, dst.first_written_from(640));
         EXPECT_TRUE(dst.guards_intact());
     }
-}
-
-TEST(ConvertExamples, DoublingConvertersWriteTwoPixelsPerSourcePixel) {
-    const Words pixels = {0x00102030, 0x00405060, 0x00708090, 0x00A0B0C0};
-    EXPECT_EQ((Words{0x00302010, 0x00302010, 0x00605040, 0x00605040, 0x00908070, 0x00908070,
-                     0x00C0B0A0, 0x00C0B0A0}),
-              convert(qbx_convert_argb8888_abgr8888_2x, pixels, 4, 2));
 }
 
 } // namespace

@@ -55,17 +55,4 @@ TEST(ConvertCopy, ClearingTwoLinesOf1280BytesFillsExactly2560) {
     EXPECT_TRUE(dst.guards_intact());
 }
 
-TEST(ConvertCopy, PixelCopiesTruncateToWholeGroups) {
-    std::mt19937 random(test_support::test_seed());
-    const std::vector<uint8_t> src = random_bytes(random, 7 * 4);
-    Guarded dst(7 * 4);
-    const Moved moved = run(qbx_mmx_memcpy_32bpp, src.data(), dst.data(), 7, 0);
-    EXPECT_EQ(16u, moved.src);
-    EXPECT_EQ(16u, moved.dst);
-    EXPECT_EQ(0, std::memcmp(src.data(), dst.data(), 16));
-    EXPECT_EQ(28u, dst.first_written_from(16));
-    const Moved half = run(qbx_fpu_memcpy_16bpp, src.data(), dst.data(), 7, 0);
-    EXPECT_EQ(12u, half.src) << "seven 16-bit pixels copy six";
-}
-
 } // namespace
