@@ -105,50 +105,104 @@ void rblur_c_bl_alpha_scalar(const void*, void* image, int width, int height, in
 
 namespace {
 
-__m128i load_pixel(const uint8_t* pixels, int index) {
+__m128i load_pixel(const uint8_t* p) {
     int32_t value;
-    std::memcpy(&value, pixels + 4 * size_t(index), 4);
+    std::memcpy(&value, p, 4);
     return _mm_cvtsi32_si128(value);
 }
 
-// The taps and weights of one pixel; indices count pixels from the picture's first one.
-struct PixelTaps {
-    int nearRow, towardRow;  // first pixel of each tap line
-    int nearCol, towardCol;  // column of each tap
-    __m128i columnWeights;   // 2 (511 - fx9) in the low four lanes, 2 fx9 in the high four
-    __m128i nearRowWeight;   // fy in every lane
-    __m128i towardRowWeight; // 32767 - fy in every lane
+// The two tap lines of one line of pixels and their weights (fy and 32767 - fy in every lane).
+struct RowTaps {
+    const uint8_t* near;
+    const uint8_t* toward;
+    __m128i nearWeight;
+    __m128i towardWeight;
 };
 
-// The same arithmetic as blend_pixel, the four channels side by side in 16-bit lanes.
-void blend_pixel_sse2(uint8_t* pixels, int index, const PixelTaps& taps, __m128i sampleWeights,
-                      __m128i destWeights) {
-    const __m128i nearRow = _mm_unpacklo_epi32(load_pixel(pixels, taps.nearRow + taps.towardCol),
-                                               load_pixel(pixels, taps.nearRow + taps.nearCol));
-    const __m128i towardRow =
-        _mm_unpacklo_epi32(load_pixel(pixels, taps.towardRow + taps.towardCol),
-                           load_pixel(pixels, taps.towardRow + taps.nearCol));
-    // b * 257 >> 1 for the toward and the near column.
-    const __m128i nearExpanded = _mm_srli_epi16(_mm_unpacklo_epi8(nearRow, nearRow), 1);
-    const __m128i towardExpanded = _mm_srli_epi16(_mm_unpacklo_epi8(towardRow, towardRow), 1);
-    const __m128i vertical = _mm_add_epi16(_mm_mulhi_epi16(towardExpanded, taps.towardRowWeight),
-                                           _mm_mulhi_epi16(nearExpanded, taps.nearRowWeight));
-    const __m128i horizontal = _mm_mulhi_epi16(vertical, taps.columnWeights);
-    const __m128i sample = _mm_add_epi16(horizontal, _mm_srli_si128(horizontal, 8));
-
-    const __m128i current = _mm_unpacklo_epi8(load_pixel(pixels, index), _mm_setzero_si128());
-    const __m128i sum = _mm_adds_epu16(_mm_mullo_epi16(sample, sampleWeights),
-                                       _mm_mullo_epi16(current, destWeights));
-    const __m128i out = _mm_srli_epi16(sum, 8);
-    const int32_t value = _mm_cvtsi128_si32(_mm_packus_epi16(out, out));
-    std::memcpy(pixels + 4 * size_t(index), &value, 4);
-}
-
-// Column taps of one step, worked out once for every row.
+// The two tap columns of one column of pixels, as byte offsets in the line, the one further left
+// first, and their weights: 2 fx9 for the near tap, 2 (511 - fx9) for the one toward the centre, in
+// four 16-bit lanes each, in the same order as the taps.
 struct ColumnTaps {
-    AxisTaps right, left;
+    ptrdiff_t first;
+    ptrdiff_t second;
     __m128i weights;
 };
+
+// Both taps of one line, the first in the low half. Inside the picture the taps of one line are
+// neighbours (Adjacent) and one load fetches both; held at an edge they may be the same pixel.
+template <bool Adjacent>
+__m128i tap_pair(const uint8_t* line, const ColumnTaps& column) {
+    if constexpr (Adjacent)
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + column.first));
+    return _mm_unpacklo_epi32(load_pixel(line + column.first), load_pixel(line + column.second));
+}
+
+// The same arithmetic as blend_pixel, the four channels side by side in 16-bit lanes.
+template <bool Adjacent>
+[[gnu::always_inline]] inline void blend_pixel_sse2(uint8_t* out, const RowTaps& row,
+                                                    const ColumnTaps& column, __m128i sampleWeights,
+                                                    __m128i destWeights) {
+    const __m128i nearRow = tap_pair<Adjacent>(row.near, column);
+    const __m128i towardRow = tap_pair<Adjacent>(row.toward, column);
+    // b * 257 >> 1
+    const __m128i nearExpanded = _mm_srli_epi16(_mm_unpacklo_epi8(nearRow, nearRow), 1);
+    const __m128i towardExpanded = _mm_srli_epi16(_mm_unpacklo_epi8(towardRow, towardRow), 1);
+    const __m128i vertical = _mm_add_epi16(_mm_mulhi_epi16(towardExpanded, row.towardWeight),
+                                           _mm_mulhi_epi16(nearExpanded, row.nearWeight));
+    const __m128i horizontal = _mm_mulhi_epi16(vertical, column.weights);
+    const __m128i sample = _mm_add_epi16(horizontal, _mm_srli_si128(horizontal, 8));
+
+    const __m128i current = _mm_unpacklo_epi8(load_pixel(out), _mm_setzero_si128());
+    const __m128i sum = _mm_adds_epu16(_mm_mullo_epi16(sample, sampleWeights),
+                                       _mm_mullo_epi16(current, destWeights));
+    const __m128i blended = _mm_srli_epi16(sum, 8);
+    const int32_t value = _mm_cvtsi128_si32(_mm_packus_epi16(blended, blended));
+    std::memcpy(out, &value, 4);
+}
+
+RowTaps row_taps(const uint8_t* pixels, AxisTaps rows, int fraction) {
+    return {pixels + 4 * size_t(rows.near) * kPitch, pixels + 4 * size_t(rows.toward) * kPitch,
+            _mm_set1_epi16(int16_t(fraction)), _mm_set1_epi16(int16_t(32767 - fraction))};
+}
+
+ColumnTaps column_taps(AxisTaps columns, int fraction) {
+    const auto near = static_cast<int16_t>(2 * fraction);
+    const auto toward = static_cast<int16_t>(2 * (511 - fraction));
+    if (columns.toward < columns.near)
+        return {4 * ptrdiff_t(columns.toward), 4 * ptrdiff_t(columns.near),
+                _mm_set_epi16(near, near, near, near, toward, toward, toward, toward)};
+    return {4 * ptrdiff_t(columns.near), 4 * ptrdiff_t(columns.toward),
+            _mm_set_epi16(toward, toward, toward, toward, near, near, near, near)};
+}
+
+struct Geometry {
+    int halfW, halfH, height;
+    int stepY;
+};
+
+template <bool Adjacent>
+void blur_lines(uint8_t* pixels, const Geometry& g, const ColumnTaps* right, const ColumnTaps* left,
+                __m128i sampleWeights, __m128i destWeights) {
+    for (int j = 0; j < g.halfH; ++j) {
+        const AxisSample row = row_sample(j, g.stepY);
+        const RowTaps lower =
+            row_taps(pixels, axis_taps(g.halfH, row.offset, true, g.height), row.fraction);
+        const RowTaps upper =
+            row_taps(pixels, axis_taps(g.halfH, row.offset, false, g.height), row.fraction);
+        uint8_t* lowerLine = pixels + 4 * (size_t(g.halfH + j) * kPitch + g.halfW);
+        uint8_t* upperLine = pixels + 4 * (size_t(g.halfH - 1 - j) * kPitch + g.halfW);
+        for (int i = 0; i < g.halfW; ++i) {
+            blend_pixel_sse2<Adjacent>(lowerLine + 4 * i, lower, right[i], sampleWeights,
+                                       destWeights);
+            blend_pixel_sse2<Adjacent>(upperLine + 4 * i, upper, right[i], sampleWeights,
+                                       destWeights);
+            blend_pixel_sse2<Adjacent>(upperLine - 4 - 4 * i, upper, left[i], sampleWeights,
+                                       destWeights);
+            blend_pixel_sse2<Adjacent>(lowerLine - 4 - 4 * i, lower, left[i], sampleWeights,
+                                       destWeights);
+        }
+    }
+}
 
 } // namespace
 
@@ -157,49 +211,25 @@ void rblur_c_bl_alpha_sse2(const void*, void* image, int width, int height, int 
     const int halfW = width / 2, halfH = height / 2;
     if (width > kMaxWidth || halfW <= 0 || halfH <= 0)
         return;
-    auto* pixels = static_cast<uint8_t*>(image);
-
-    ColumnTaps columns[kMaxWidth / 2];
+    // Column taps and weights of every step outward, the same for every line.
+    ColumnTaps right[kMaxWidth / 2], left[kMaxWidth / 2];
+    bool adjacent = true;
     for (int i = 0; i < halfW; ++i) {
         const AxisSample column = column_sample(i, stepX);
-        columns[i].right = axis_taps(halfW, column.offset, true, width);
-        columns[i].left = axis_taps(halfW, column.offset, false, width);
-        const auto toward = static_cast<int16_t>(2 * (511 - column.fraction));
-        const auto near = static_cast<int16_t>(2 * column.fraction);
-        columns[i].weights = _mm_set_epi16(near, near, near, near, toward, toward, toward, toward);
+        right[i] = column_taps(axis_taps(halfW, column.offset, true, width), column.fraction);
+        left[i] = column_taps(axis_taps(halfW, column.offset, false, width), column.fraction);
+        adjacent = adjacent && right[i].second == right[i].first + 4 &&
+                   left[i].second == left[i].first + 4;
     }
     const __m128i zero = _mm_setzero_si128();
     const __m128i sw = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(sampleWeights)), zero);
     const __m128i dw = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(destWeights)), zero);
-
-    for (int j = 0; j < halfH; ++j) {
-        const AxisSample row = row_sample(j, stepY);
-        const AxisTaps below = axis_taps(halfH, row.offset, true, height);
-        const AxisTaps above = axis_taps(halfH, row.offset, false, height);
-        PixelTaps lower{below.near * kPitch,
-                        below.toward * kPitch,
-                        0,
-                        0,
-                        {},
-                        _mm_set1_epi16(int16_t(row.fraction)),
-                        _mm_set1_epi16(int16_t(32767 - row.fraction))};
-        PixelTaps upper = lower;
-        upper.nearRow = above.near * kPitch;
-        upper.towardRow = above.toward * kPitch;
-        const int lowerLine = (halfH + j) * kPitch, upperLine = (halfH - 1 - j) * kPitch;
-        for (int i = 0; i < halfW; ++i) {
-            const ColumnTaps& column = columns[i];
-            lower.columnWeights = upper.columnWeights = column.weights;
-            lower.nearCol = upper.nearCol = column.right.near;
-            lower.towardCol = upper.towardCol = column.right.toward;
-            blend_pixel_sse2(pixels, lowerLine + halfW + i, lower, sw, dw);
-            blend_pixel_sse2(pixels, upperLine + halfW + i, upper, sw, dw);
-            lower.nearCol = upper.nearCol = column.left.near;
-            lower.towardCol = upper.towardCol = column.left.toward;
-            blend_pixel_sse2(pixels, upperLine + halfW - 1 - i, upper, sw, dw);
-            blend_pixel_sse2(pixels, lowerLine + halfW - 1 - i, lower, sw, dw);
-        }
-    }
+    const Geometry geometry{halfW, halfH, height, stepY};
+    auto* pixels = static_cast<uint8_t*>(image);
+    if (adjacent)
+        blur_lines<true>(pixels, geometry, right, left, sw, dw);
+    else
+        blur_lines<false>(pixels, geometry, right, left, sw, dw);
 }
 
 #endif
