@@ -137,11 +137,10 @@ __m128i tap_pair(const uint8_t* line, const ColumnTaps& column) {
     return _mm_unpacklo_epi32(load_pixel(line + column.first), load_pixel(line + column.second));
 }
 
-// The same arithmetic as blend_pixel, the four channels side by side in 16-bit lanes.
+// The same arithmetic as blend_pixel, the four channels side by side in 16-bit lanes: the sample
+// of one pixel, still as two halves (toward and near column, weighted) to be added.
 template <bool Adjacent>
-[[gnu::always_inline]] inline void blend_pixel_sse2(uint8_t* out, const RowTaps& row,
-                                                    const ColumnTaps& column, __m128i sampleWeights,
-                                                    __m128i destWeights) {
+[[gnu::always_inline]] inline __m128i weighted_taps(const RowTaps& row, const ColumnTaps& column) {
     const __m128i nearRow = tap_pair<Adjacent>(row.near, column);
     const __m128i towardRow = tap_pair<Adjacent>(row.toward, column);
     // b * 257 >> 1
@@ -149,16 +148,52 @@ template <bool Adjacent>
     const __m128i towardExpanded = _mm_srli_epi16(_mm_unpacklo_epi8(towardRow, towardRow), 1);
     const __m128i vertical = _mm_add_epi16(_mm_mulhi_epi16(towardExpanded, row.towardWeight),
                                            _mm_mulhi_epi16(nearExpanded, row.nearWeight));
-    const __m128i horizontal = _mm_mulhi_epi16(vertical, column.weights);
-    const __m128i sample = _mm_add_epi16(horizontal, _mm_srli_si128(horizontal, 8));
-
-    const __m128i current = _mm_unpacklo_epi8(load_pixel(out), _mm_setzero_si128());
-    const __m128i sum = _mm_adds_epu16(_mm_mullo_epi16(sample, sampleWeights),
-                                       _mm_mullo_epi16(current, destWeights));
-    const __m128i blended = _mm_srli_epi16(sum, 8);
-    const int32_t value = _mm_cvtsi128_si32(_mm_packus_epi16(blended, blended));
-    std::memcpy(out, &value, 4);
+    return _mm_mulhi_epi16(vertical, column.weights);
 }
+
+// Blends samples into pixels: min(65535, sample * sw + pixel * dw) >> 8 per channel.
+class Blender {
+  public:
+    Blender(uint32_t sampleWeights, uint32_t destWeights)
+        : sample_(widen(sampleWeights)), dest_(widen(destWeights)) {}
+
+    // One pixel, from the weighted taps of its sample.
+    void one(uint8_t* out, __m128i taps) const {
+        const __m128i sample = _mm_add_epi16(taps, _mm_srli_si128(taps, 8));
+        const __m128i current = _mm_unpacklo_epi8(load_pixel(out), _mm_setzero_si128());
+        const int32_t value = _mm_cvtsi128_si32(blend(sample, current));
+        std::memcpy(out, &value, 4);
+    }
+
+    // Two pixels at once; neither may be a tap of the other's sample.
+    void two(uint8_t* outA, uint8_t* outB, __m128i tapsA, __m128i tapsB) const {
+        const __m128i samples =
+            _mm_add_epi16(_mm_unpacklo_epi64(tapsA, tapsB), _mm_unpackhi_epi64(tapsA, tapsB));
+        const __m128i current = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi32(load_pixel(outA), load_pixel(outB)), _mm_setzero_si128());
+        const __m128i blended = blend(samples, current);
+        const int32_t a = _mm_cvtsi128_si32(blended);
+        const int32_t b = _mm_cvtsi128_si32(_mm_srli_si128(blended, 4));
+        std::memcpy(outA, &a, 4);
+        std::memcpy(outB, &b, 4);
+    }
+
+  private:
+    static __m128i widen(uint32_t weights) {
+        return _mm_unpacklo_epi8(_mm_set1_epi32(int32_t(weights)), _mm_setzero_si128());
+    }
+
+    // Packed bytes of the blend of the samples into the current pixels (16-bit lanes).
+    __m128i blend(__m128i samples, __m128i current) const {
+        const __m128i sum =
+            _mm_adds_epu16(_mm_mullo_epi16(samples, sample_), _mm_mullo_epi16(current, dest_));
+        const __m128i blended = _mm_srli_epi16(sum, 8);
+        return _mm_packus_epi16(blended, blended);
+    }
+
+    __m128i sample_;
+    __m128i dest_;
+};
 
 RowTaps row_taps(const uint8_t* pixels, AxisTaps rows, int fraction) {
     return {pixels + 4 * size_t(rows.near) * kPitch, pixels + 4 * size_t(rows.toward) * kPitch,
@@ -180,26 +215,40 @@ struct Geometry {
     int stepY;
 };
 
+bool is_tap(AxisTaps taps, int line) {
+    return taps.near == line || taps.toward == line;
+}
+
 template <bool Adjacent>
 void blur_lines(uint8_t* pixels, const Geometry& g, const ColumnTaps* right, const ColumnTaps* left,
-                __m128i sampleWeights, __m128i destWeights) {
+                const Blender& blender) {
     for (int j = 0; j < g.halfH; ++j) {
         const AxisSample row = row_sample(j, g.stepY);
-        const RowTaps lower =
-            row_taps(pixels, axis_taps(g.halfH, row.offset, true, g.height), row.fraction);
-        const RowTaps upper =
-            row_taps(pixels, axis_taps(g.halfH, row.offset, false, g.height), row.fraction);
-        uint8_t* lowerLine = pixels + 4 * (size_t(g.halfH + j) * kPitch + g.halfW);
-        uint8_t* upperLine = pixels + 4 * (size_t(g.halfH - 1 - j) * kPitch + g.halfW);
+        const AxisTaps lowerRows = axis_taps(g.halfH, row.offset, true, g.height);
+        const AxisTaps upperRows = axis_taps(g.halfH, row.offset, false, g.height);
+        const RowTaps lower = row_taps(pixels, lowerRows, row.fraction);
+        const RowTaps upper = row_taps(pixels, upperRows, row.fraction);
+        const int lowerLine = g.halfH + j, upperLine = g.halfH - 1 - j;
+        uint8_t* below = pixels + 4 * (size_t(lowerLine) * kPitch + g.halfW);
+        uint8_t* above = pixels + 4 * (size_t(upperLine) * kPitch + g.halfW);
+        // The pixel above samples lines of its own half, unless the steps point across the centre
+        // (always so on the first line); then it may sample the pixel below, just blended, and the
+        // four are done one after the other. Likewise on the left.
+        if (is_tap(upperRows, lowerLine) || is_tap(lowerRows, upperLine)) {
+            for (int i = 0; i < g.halfW; ++i) {
+                blender.one(below + 4 * i, weighted_taps<Adjacent>(lower, right[i]));
+                blender.one(above + 4 * i, weighted_taps<Adjacent>(upper, right[i]));
+                blender.one(above - 4 - 4 * i, weighted_taps<Adjacent>(upper, left[i]));
+                blender.one(below - 4 - 4 * i, weighted_taps<Adjacent>(lower, left[i]));
+            }
+            continue;
+        }
         for (int i = 0; i < g.halfW; ++i) {
-            blend_pixel_sse2<Adjacent>(lowerLine + 4 * i, lower, right[i], sampleWeights,
-                                       destWeights);
-            blend_pixel_sse2<Adjacent>(upperLine + 4 * i, upper, right[i], sampleWeights,
-                                       destWeights);
-            blend_pixel_sse2<Adjacent>(upperLine - 4 - 4 * i, upper, left[i], sampleWeights,
-                                       destWeights);
-            blend_pixel_sse2<Adjacent>(lowerLine - 4 - 4 * i, lower, left[i], sampleWeights,
-                                       destWeights);
+            blender.two(below + 4 * i, above + 4 * i, weighted_taps<Adjacent>(lower, right[i]),
+                        weighted_taps<Adjacent>(upper, right[i]));
+            blender.two(above - 4 - 4 * i, below - 4 - 4 * i,
+                        weighted_taps<Adjacent>(upper, left[i]),
+                        weighted_taps<Adjacent>(lower, left[i]));
         }
     }
 }
@@ -221,15 +270,13 @@ void rblur_c_bl_alpha_sse2(const void*, void* image, int width, int height, int 
         adjacent = adjacent && right[i].second == right[i].first + 4 &&
                    left[i].second == left[i].first + 4;
     }
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i sw = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(sampleWeights)), zero);
-    const __m128i dw = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(destWeights)), zero);
+    const Blender blender(sampleWeights, destWeights);
     const Geometry geometry{halfW, halfH, height, stepY};
     auto* pixels = static_cast<uint8_t*>(image);
     if (adjacent)
-        blur_lines<true>(pixels, geometry, right, left, sw, dw);
+        blur_lines<true>(pixels, geometry, right, left, blender);
     else
-        blur_lines<false>(pixels, geometry, right, left, sw, dw);
+        blur_lines<false>(pixels, geometry, right, left, blender);
 }
 
 #endif

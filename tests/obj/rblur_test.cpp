@@ -158,9 +158,11 @@ TEST(RadialBlur, TapsOutsideThePictureAreHeldAtItsEdge) {
 #if defined(__SSE2__)
 
 int random_step(std::mt19937& random) {
-    switch (random() % 6) {
+    switch (random() % 7) {
     case 0:
         return 31232 + int(random() % 1536);
+    case 6: // pointing across the centre: pixels sample the mirrored half, blended just before
+        return -32768 - int(random() % 3) * 16384;
     case 1:
         return 32768;
     case 2:
