@@ -17,10 +17,10 @@ constexpr int kCellsPerLine = 40;  // cells per cell row
 constexpr size_t kDstPitch = 2048; // bytes from one destination line to the next
 constexpr int kTexRows = 256;      // texture rows, plus one repeated row below them
 
-// Per-line step of a cell edge: the difference of two nodes divided by the cell size, rounding
-// toward minus infinity. Coordinates wrap in 32 bits.
-int32_t edge_step(int32_t from, int32_t to) {
-    return static_cast<int32_t>(static_cast<uint32_t>(to) - static_cast<uint32_t>(from)) >> 3;
+// Step of a cell edge per line, or of a line per pixel: the difference of two positions divided by
+// the cell size, rounding toward minus infinity. Positions wrap in 32 bits.
+uint32_t cell_step(uint32_t from, uint32_t to) {
+    return static_cast<uint32_t>(static_cast<int32_t>(to - from) >> 3);
 }
 
 uint32_t load32(const uint8_t* p) {
@@ -77,28 +77,23 @@ void tmap_bilinear_scalar(void* dst, const grid* nodes, const void* texture, int
             const grid& b = nodes[row * grid_nodes_per_row + cell + 1];
             const grid& c = nodes[(row + 1) * grid_nodes_per_row + cell];
             const grid& d = nodes[(row + 1) * grid_nodes_per_row + cell + 1];
-            const int32_t stepUL = edge_step(a.u, c.u), stepVL = edge_step(a.v, c.v);
-            const int32_t stepUR = edge_step(b.u, d.u), stepVR = edge_step(b.v, d.v);
-            int32_t uL = a.u, vL = a.v, uR = b.u, vR = b.v;
+            const uint32_t stepUL = cell_step(a.u, c.u), stepVL = cell_step(a.v, c.v);
+            const uint32_t stepUR = cell_step(b.u, d.u), stepVR = cell_step(b.v, d.v);
+            uint32_t uL = a.u, vL = a.v, uR = b.u, vR = b.v;
             auto* line = static_cast<uint8_t*>(dst) + (size_t(row) * kCell * kDstPitch) +
                          size_t(cell) * kCell * 4;
             for (int y = 0; y < kCell; ++y) {
-                const uint32_t du = static_cast<uint32_t>(edge_step(uL, uR));
-                const uint32_t dv = static_cast<uint32_t>(edge_step(vL, vR));
-                uint32_t u = static_cast<uint32_t>(uL), v = static_cast<uint32_t>(vL);
+                const uint32_t du = cell_step(uL, uR), dv = cell_step(vL, vR);
+                uint32_t u = uL, v = vL;
                 for (int x = 0; x < kCell; ++x) {
                     store32(line + 4 * x, sample_bilinear<TexWidth>(tex, u, v));
                     u += du;
                     v += dv;
                 }
-                uL =
-                    static_cast<int32_t>(static_cast<uint32_t>(uL) + static_cast<uint32_t>(stepUL));
-                vL =
-                    static_cast<int32_t>(static_cast<uint32_t>(vL) + static_cast<uint32_t>(stepVL));
-                uR =
-                    static_cast<int32_t>(static_cast<uint32_t>(uR) + static_cast<uint32_t>(stepUR));
-                vR =
-                    static_cast<int32_t>(static_cast<uint32_t>(vR) + static_cast<uint32_t>(stepVR));
+                uL += stepUL;
+                vL += stepVL;
+                uR += stepUR;
+                vR += stepVR;
                 line += kDstPitch;
             }
         }
