@@ -1,6 +1,8 @@
 // The grid mapper at the scenes' size: 22 cell rows of 40 cells, 320 x 176 pixels.
 #include "obj/gridlerp.h"
 
+#include "min_statistic.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -71,8 +73,8 @@ void BM_Grid256_Scalar(benchmark::State& state) {
 void BM_Grid512_Scalar(benchmark::State& state) {
     run_mapper(state, grid_tmap_8b_512x256_scalar, 512, distortion_nodes());
 }
-BENCHMARK(BM_Grid256_Scalar)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Grid512_Scalar)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Grid256_Scalar)->Unit(benchmark::kMicrosecond)->Apply(add_min);
+BENCHMARK(BM_Grid512_Scalar)->Unit(benchmark::kMicrosecond)->Apply(add_min);
 
 #if defined(__SSE2__)
 void BM_Grid256_Sse2(benchmark::State& state) {
@@ -81,8 +83,8 @@ void BM_Grid256_Sse2(benchmark::State& state) {
 void BM_Grid512_Sse2(benchmark::State& state) {
     run_mapper(state, grid_tmap_8b_512x256_sse2, 512, distortion_nodes());
 }
-BENCHMARK(BM_Grid256_Sse2)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Grid512_Sse2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Grid256_Sse2)->Unit(benchmark::kMicrosecond)->Apply(add_min);
+BENCHMARK(BM_Grid512_Sse2)->Unit(benchmark::kMicrosecond)->Apply(add_min);
 #endif
 
 // For scale: copying one whole 320 x 180 frame of 32-bit pixels.
@@ -94,6 +96,6 @@ void BM_FrameMemcpy(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * int64_t(from.size()) * 4);
 }
-BENCHMARK(BM_FrameMemcpy)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameMemcpy)->Unit(benchmark::kMicrosecond)->Apply(add_min);
 
 } // namespace

@@ -2,6 +2,8 @@
 // step a little below 1.0 and channel weights for a blur strength of 2.
 #include "obj/rblur.h"
 
+#include "min_statistic.h"
+
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -29,13 +31,13 @@ void run_blur(benchmark::State& state, Blur blur) {
 void BM_RadialBlur_Scalar(benchmark::State& state) {
     run_blur(state, rblur_c_bl_alpha_scalar);
 }
-BENCHMARK(BM_RadialBlur_Scalar)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RadialBlur_Scalar)->Unit(benchmark::kMicrosecond)->Apply(add_min);
 
 #if defined(__SSE2__)
 void BM_RadialBlur_Sse2(benchmark::State& state) {
     run_blur(state, rblur_c_bl_alpha_sse2);
 }
-BENCHMARK(BM_RadialBlur_Sse2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RadialBlur_Sse2)->Unit(benchmark::kMicrosecond)->Apply(add_min);
 #endif
 
 } // namespace

@@ -2,6 +2,8 @@
 // into a frame with 2048-byte lines.
 #include "obj/sprdraw.h"
 
+#include "min_statistic.h"
+
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -31,8 +33,8 @@ void BM_Sprite16_Scalar(benchmark::State& state) {
 void BM_Logo64x32_Scalar(benchmark::State& state) {
     run_sprite(state, flare_addmul_scalar, 64, 32);
 }
-BENCHMARK(BM_Sprite16_Scalar);
-BENCHMARK(BM_Logo64x32_Scalar);
+BENCHMARK(BM_Sprite16_Scalar)->Apply(add_min);
+BENCHMARK(BM_Logo64x32_Scalar)->Apply(add_min);
 
 #if defined(__SSE2__)
 void BM_Sprite16_Sse2(benchmark::State& state) {
@@ -41,8 +43,8 @@ void BM_Sprite16_Sse2(benchmark::State& state) {
 void BM_Logo64x32_Sse2(benchmark::State& state) {
     run_sprite(state, flare_addmul_sse2, 64, 32);
 }
-BENCHMARK(BM_Sprite16_Sse2);
-BENCHMARK(BM_Logo64x32_Sse2);
+BENCHMARK(BM_Sprite16_Sse2)->Apply(add_min);
+BENCHMARK(BM_Logo64x32_Sse2)->Apply(add_min);
 #endif
 
 } // namespace
