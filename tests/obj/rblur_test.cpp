@@ -11,8 +11,6 @@
 
 namespace {
 
-using Blur = void (*)(const void*, void*, int, int, int, int, uint32_t, uint32_t);
-
 constexpr size_t kPitch = 2048;
 
 // A picture of width x height pixels at the fixed pitch, whose buffer ends with its last pixel.
@@ -95,6 +93,28 @@ TEST(RadialBlur, UnitStepSamplesThePixelItself) {
             }
         EXPECT_TRUE(picture.buffer.guards_intact());
     }
+}
+
+// Half steps on a 4 x 4 picture: the outer pixels sample halfway between lines and columns, from
+// the inner ones blended just before them.
+TEST(RadialBlur, BlendsBilinearSamplesOfBlendedPixels) {
+    const uint32_t before[4][4] = {{0xA3B1799Du, 0x1C80317Fu, 0x06671AD1u, 0xBDD640FBu},
+                                   {0x46685257u, 0x3EB13B90u, 0x392456DEu, 0x23B8C1E9u},
+                                   {0xBC8960A9u, 0x1A3D1FA7u, 0xAD3C2D6Du, 0xBD9C66B3u},
+                                   {0xE465E150u, 0x8B9D2434u, 0x16419F82u, 0x972A8469u}};
+    const uint32_t after[4][4] = {{0x8EA26B5Au, 0x2092374Du, 0x0C4D2B7Eu, 0xA08A5291u},
+                                  {0x44825136u, 0x3EB13E5Au, 0x39245B8Au, 0x257FB38Bu},
+                                  {0xA76B5565u, 0x1A3D2068u, 0xAD3C2F44u, 0xBA775D68u},
+                                  {0xCC61AD31u, 0x7C792523u, 0x283E8C4Du, 0x933F7D3Fu}};
+    Picture picture(4, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            picture.set(x, y, before[y][x]);
+    rblur_c_bl_alpha(nullptr, picture.buffer.data(), 4, 4, 16384, 16384, 0x40C08020u, 0xC0409080u);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(after[y][x], picture.get(x, y)) << x << ", " << y;
+    EXPECT_TRUE(picture.buffer.guards_intact());
 }
 
 // At step 0 every pixel samples the centre pixel of its quadrant, which has been blended first.
