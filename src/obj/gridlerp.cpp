@@ -1,0 +1,273 @@
+#include "obj/gridlerp.h"
+
+#include "platform/simd.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr int kCell = 8;           // pixels per cell side
+constexpr int kCellsPerLine = 40;  // cells per cell row
+constexpr size_t kDstPitch = 2048; // bytes from one destination line to the next
+constexpr int kTexRows = 256;      // texture rows, plus one repeated row below them
+
+// Step of a cell edge per line, or of a line per pixel: the difference of two positions divided by
+// the cell size, rounding toward minus infinity. Positions wrap in 32 bits.
+uint32_t cell_step(uint32_t from, uint32_t to) {
+    return static_cast<uint32_t>(static_cast<int32_t>(to - from) >> 3);
+}
+
+uint32_t load32(const uint8_t* p) {
+    uint32_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+void store32(uint8_t* p, uint32_t value) {
+    std::memcpy(p, &value, sizeof value);
+}
+
+// Index of the texel bilinear tap t11 for the texel t00 at `index`. It is the texel after t01; only
+// for the last texel of row 255 would that lie one past the repeated row, so it is held there.
+template <int TexWidth>
+size_t lower_right_tap(size_t index) {
+    return std::min<size_t>(index + TexWidth + 1, (kTexRows + 1) * size_t{TexWidth} - 1);
+}
+
+// The bilinear sample at (u, v): 7-bit horizontal weights summing to 127, 9-bit vertical weights
+// summing to 511, each vertical product keeping its bits 16 to 31. t10 is the texel after t00 in
+// memory, so the last column blends with the first texel of the next row.
+template <int TexWidth>
+uint32_t sample_bilinear(const uint8_t* texture, uint32_t u, uint32_t v) {
+    const size_t x = (u >> 8) & (TexWidth - 1);
+    const size_t y = (v >> 8) & (kTexRows - 1);
+    const size_t index = y * TexWidth + x;
+    const uint32_t t00 = load32(texture + 4 * index);
+    const uint32_t t10 = load32(texture + 4 * (index + 1));
+    const uint32_t t01 = load32(texture + 4 * (index + TexWidth));
+    const uint32_t t11 = load32(texture + 4 * lower_right_tap<TexWidth>(index));
+
+    const uint32_t right = (u & 255) >> 1;
+    const uint32_t left = 127 - right;
+    const uint32_t lower = 2 * (v & 255) + 1;
+    const uint32_t upper = 510 - 2 * (v & 255);
+
+    uint32_t pixel = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const uint32_t top = ((t00 >> shift) & 255) * left + ((t10 >> shift) & 255) * right;
+        const uint32_t bottom = ((t01 >> shift) & 255) * left + ((t11 >> shift) & 255) * right;
+        const uint32_t sum = ((top * upper) >> 16) + ((bottom * lower) >> 16);
+        pixel |= std::min<uint32_t>(sum, 255) << shift;
+    }
+    return pixel;
+}
+
+template <int TexWidth>
+void tmap_bilinear_scalar(void* dst, const grid* nodes, const void* texture, int cellRows) {
+    const auto* tex = static_cast<const uint8_t*>(texture);
+    for (int row = 0; row < cellRows; ++row) {
+        for (int cell = 0; cell < kCellsPerLine; ++cell) {
+            const grid& a = nodes[row * grid_nodes_per_row + cell];
+            const grid& b = nodes[row * grid_nodes_per_row + cell + 1];
+            const grid& c = nodes[(row + 1) * grid_nodes_per_row + cell];
+            const grid& d = nodes[(row + 1) * grid_nodes_per_row + cell + 1];
+            const uint32_t stepUL = cell_step(a.u, c.u), stepVL = cell_step(a.v, c.v);
+            const uint32_t stepUR = cell_step(b.u, d.u), stepVR = cell_step(b.v, d.v);
+            uint32_t uL = a.u, vL = a.v, uR = b.u, vR = b.v;
+            auto* line = static_cast<uint8_t*>(dst) + (size_t(row) * kCell * kDstPitch) +
+                         size_t(cell) * kCell * 4;
+            for (int y = 0; y < kCell; ++y) {
+                const uint32_t du = cell_step(uL, uR), dv = cell_step(vL, vR);
+                uint32_t u = uL, v = vL;
+                for (int x = 0; x < kCell; ++x) {
+                    store32(line + 4 * x, sample_bilinear<TexWidth>(tex, u, v));
+                    u += du;
+                    v += dv;
+                }
+                uL += stepUL;
+                vL += stepVL;
+                uR += stepUR;
+                vR += stepVR;
+                line += kDstPitch;
+            }
+        }
+    }
+}
+
+#if defined(__SSE2__)
+
+// Four lines of one cell at a time. The edge positions of the four lines are transposed so that
+// each vector holds one quantity for the four lines; stepping a vector by the per-pixel steps then
+// walks one pixel column of the four lines. Texel indices and weights of all 32 pixels are worked
+// out that way first, then the pixels are blended line by line and stored four at once.
+template <int TexWidth>
+class CellQuarter {
+  public:
+    // `edges` holds (uL, vL, uR, vR) for each of the four lines.
+    void prepare(const __m128i edges[4]) {
+        const __m128i uvL01 = _mm_unpacklo_epi32(edges[0], edges[1]);
+        const __m128i uvL23 = _mm_unpacklo_epi32(edges[2], edges[3]);
+        const __m128i uvR01 = _mm_unpackhi_epi32(edges[0], edges[1]);
+        const __m128i uvR23 = _mm_unpackhi_epi32(edges[2], edges[3]);
+        __m128i u = _mm_unpacklo_epi64(uvL01, uvL23);
+        __m128i v = _mm_unpackhi_epi64(uvL01, uvL23);
+        const __m128i du = _mm_srai_epi32(_mm_sub_epi32(_mm_unpacklo_epi64(uvR01, uvR23), u), 3);
+        const __m128i dv = _mm_srai_epi32(_mm_sub_epi32(_mm_unpackhi_epi64(uvR01, uvR23), v), 3);
+
+        constexpr int kRowShift = TexWidth == 512 ? 1 : 0;
+        const __m128i columnMask = _mm_set1_epi32(TexWidth - 1);
+        const __m128i rowMask = _mm_set1_epi32(0xFF00);
+        const __m128i weightMask = _mm_set1_epi32(0x7F);
+        const __m128i doubledFraction = _mm_set1_epi32(0x1FE);
+        const __m128i one = _mm_set1_epi32(1);
+        const __m128i weightSum = _mm_set1_epi32(511);
+        // Kept as a loop: unrolled, it makes the whole mapper measurably slower.
+#pragma GCC unroll 1
+        for (int x = 0; x < kCell; ++x) {
+            const __m128i row = _mm_slli_epi32(_mm_and_si128(v, rowMask), kRowShift);
+            const __m128i column = _mm_and_si128(_mm_srli_epi32(u, 8), columnMask);
+            _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), _mm_or_si128(row, column));
+
+            // Right weight in both 16-bit halves; the left one is 127 minus it.
+            const __m128i right = _mm_and_si128(_mm_srli_epi32(u, 1), weightMask);
+            right_[x] = _mm_or_si128(right, _mm_slli_epi32(right, 16));
+            // Upper weight 510 - 2fv in the low half, lower weight 2fv + 1 in the high half.
+            const __m128i lower =
+                _mm_or_si128(_mm_and_si128(_mm_slli_epi32(v, 1), doubledFraction), one);
+            vertical_[x] =
+                _mm_add_epi32(_mm_sub_epi32(_mm_slli_epi32(lower, 16), lower), weightSum);
+
+            u = _mm_add_epi32(u, du);
+            v = _mm_add_epi32(v, dv);
+        }
+    }
+
+    void draw(uint8_t* dst, const uint8_t* texture) const {
+        draw_line<0>(dst, texture);
+        draw_line<1>(dst + kDstPitch, texture);
+        draw_line<2>(dst + 2 * kDstPitch, texture);
+        draw_line<3>(dst + 3 * kDstPitch, texture);
+    }
+
+  private:
+    template <int Line>
+    void draw_line(uint8_t* dst, const uint8_t* texture) const {
+        for (int x = 0; x < kCell; x += 4) {
+            const __m128i p01 =
+                _mm_packs_epi32(pixel<Line>(texture, x), pixel<Line>(texture, x + 1));
+            const __m128i p23 =
+                _mm_packs_epi32(pixel<Line>(texture, x + 2), pixel<Line>(texture, x + 3));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), _mm_packus_epi16(p01, p23));
+        }
+    }
+
+    // One pixel as four 32-bit channels.
+    template <int Line>
+    __m128i pixel(const uint8_t* texture, int x) const {
+        constexpr int kLastTexel = kTexRows * TexWidth - 1;
+        const int32_t index = index_[x][Line];
+        const uint8_t* top = texture + 4 * size_t(index);
+        const __m128i upper = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top));
+        __m128i lower;
+        if (index != kLastTexel) {
+            lower = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + 4 * TexWidth));
+        } else {
+            const __m128i t01 = _mm_cvtsi32_si128(static_cast<int>(load32(top + 4 * TexWidth)));
+            lower = _mm_unpacklo_epi32(t01, t01); // t11 held on the last texel
+        }
+        // 16-bit lanes: left texels (t00, t01 per channel) and right texels (t10, t11).
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i texels = _mm_unpacklo_epi8(upper, lower);
+        const __m128i left = _mm_unpacklo_epi8(texels, zero);
+        const __m128i right = _mm_unpackhi_epi8(texels, zero);
+
+        constexpr int kBroadcast = Line * 0x55;
+        const __m128i rightWeight = _mm_shuffle_epi32(right_[x], kBroadcast);
+        const __m128i leftWeight = _mm_sub_epi16(_mm_set1_epi16(127), rightWeight);
+        const __m128i rows =
+            _mm_add_epi16(_mm_mullo_epi16(left, leftWeight), _mm_mullo_epi16(right, rightWeight));
+        const __m128i weighted = _mm_mulhi_epi16(rows, _mm_shuffle_epi32(vertical_[x], kBroadcast));
+        return _mm_madd_epi16(weighted, _mm_set1_epi16(1));
+    }
+
+    alignas(16) int32_t index_[kCell][4];
+    __m128i right_[kCell];
+    __m128i vertical_[kCell];
+};
+
+template <int TexWidth>
+void tmap_bilinear_sse2(void* dst, const grid* nodes, const void* texture, int cellRows) {
+    const auto* tex = static_cast<const uint8_t*>(texture);
+    CellQuarter<TexWidth> quarter;
+    for (int row = 0; row < cellRows; ++row) {
+        const grid* upper = nodes + row * grid_nodes_per_row;
+        const grid* lower = upper + grid_nodes_per_row;
+        for (int cell = 0; cell < kCellsPerLine; ++cell) {
+            auto node = [](const grid* n) {
+                return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(n));
+            };
+            // (uL, vL, uR, vR) of the first line and its step per line.
+            const __m128i top = _mm_unpacklo_epi64(node(upper + cell), node(upper + cell + 1));
+            const __m128i bottom = _mm_unpacklo_epi64(node(lower + cell), node(lower + cell + 1));
+            const __m128i step = _mm_srai_epi32(_mm_sub_epi32(bottom, top), 3);
+            auto* out = static_cast<uint8_t*>(dst) + size_t(row) * kCell * kDstPitch +
+                        size_t(cell) * kCell * 4;
+            __m128i edges[4];
+            edges[0] = top;
+            for (int half = 0; half < 2; ++half) {
+                for (int y = 1; y < 4; ++y)
+                    edges[y] = _mm_add_epi32(edges[y - 1], step);
+                quarter.prepare(edges);
+                quarter.draw(out + size_t(half) * 4 * kDstPitch, tex);
+                edges[0] = _mm_add_epi32(edges[3], step);
+            }
+        }
+    }
+}
+
+#endif
+
+} // namespace
+
+void grid_tmap_8b_scalar(void* dst, const grid* nodes, const void* texture, int cellRows) {
+    tmap_bilinear_scalar<256>(dst, nodes, texture, cellRows);
+}
+
+void grid_tmap_8b_512x256_scalar(void* dst, const grid* nodes, const void* texture, int cellRows) {
+    tmap_bilinear_scalar<512>(dst, nodes, texture, cellRows);
+}
+
+#if defined(__SSE2__)
+void grid_tmap_8b_sse2(void* dst, const grid* nodes, const void* texture, int cellRows) {
+    tmap_bilinear_sse2<256>(dst, nodes, texture, cellRows);
+}
+
+void grid_tmap_8b_512x256_sse2(void* dst, const grid* nodes, const void* texture, int cellRows) {
+    tmap_bilinear_sse2<512>(dst, nodes, texture, cellRows);
+}
+#endif
+
+void grid_tmap_8b(void* dst, const grid* nodes, const void* texture, int cellRows) {
+#if defined(__SSE2__)
+    static const auto chosen = simd_choose(&grid_tmap_8b_sse2, &grid_tmap_8b_scalar);
+#else
+    static const auto chosen = &grid_tmap_8b_scalar;
+#endif
+    chosen(dst, nodes, texture, cellRows);
+}
+
+void grid_tmap_8b_512x256(void* dst, const grid* nodes, const void* texture, int cellRows) {
+#if defined(__SSE2__)
+    static const auto chosen =
+        simd_choose(&grid_tmap_8b_512x256_sse2, &grid_tmap_8b_512x256_scalar);
+#else
+    static const auto chosen = &grid_tmap_8b_512x256_scalar;
+#endif
+    chosen(dst, nodes, texture, cellRows);
+}
