@@ -128,21 +128,18 @@ struct ColumnTaps {
     __m128i weights;
 };
 
-// Both taps of one line, the first in the low half. Inside the picture the taps of one line are
-// neighbours (Adjacent) and one load fetches both; held at an edge they may be the same pixel.
-template <bool Adjacent>
+// Both taps of one line, the first in the low half. They are loaded one by one: on lines that
+// sample themselves a tap has often just been written, and a single wider load over two such
+// pixels could not take them from the pending stores (it waits until they reach the cache).
 __m128i tap_pair(const uint8_t* line, const ColumnTaps& column) {
-    if constexpr (Adjacent)
-        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + column.first));
     return _mm_unpacklo_epi32(load_pixel(line + column.first), load_pixel(line + column.second));
 }
 
 // The same arithmetic as blend_pixel, the four channels side by side in 16-bit lanes: the sample
 // of one pixel, still as two halves (toward and near column, weighted) to be added.
-template <bool Adjacent>
 [[gnu::always_inline]] inline __m128i weighted_taps(const RowTaps& row, const ColumnTaps& column) {
-    const __m128i nearRow = tap_pair<Adjacent>(row.near, column);
-    const __m128i towardRow = tap_pair<Adjacent>(row.toward, column);
+    const __m128i nearRow = tap_pair(row.near, column);
+    const __m128i towardRow = tap_pair(row.toward, column);
     // b * 257 >> 1
     const __m128i nearExpanded = _mm_srli_epi16(_mm_unpacklo_epi8(nearRow, nearRow), 1);
     const __m128i towardExpanded = _mm_srli_epi16(_mm_unpacklo_epi8(towardRow, towardRow), 1);
@@ -323,7 +320,6 @@ bool is_tap(AxisTaps taps, int line) {
     return taps.near == line || taps.toward == line;
 }
 
-template <bool Adjacent>
 void blur_lines(uint8_t* pixels, const Geometry& g, const ColumnTaps* right, const ColumnTaps* left,
                 const LineTaps& lineTaps, const Blender& blender) {
     VerticalBlends lowerBlends, upperBlends;
@@ -352,19 +348,18 @@ void blur_lines(uint8_t* pixels, const Geometry& g, const ColumnTaps* right, con
         // four are done one after the other. Likewise on the left.
         if (is_tap(upperRows, lowerLine) || is_tap(lowerRows, upperLine)) {
             for (int i = 0; i < g.halfW; ++i) {
-                blender.one(below + 4 * i, weighted_taps<Adjacent>(lower, right[i]));
-                blender.one(above + 4 * i, weighted_taps<Adjacent>(upper, right[i]));
-                blender.one(above - 4 - 4 * i, weighted_taps<Adjacent>(upper, left[i]));
-                blender.one(below - 4 - 4 * i, weighted_taps<Adjacent>(lower, left[i]));
+                blender.one(below + 4 * i, weighted_taps(lower, right[i]));
+                blender.one(above + 4 * i, weighted_taps(upper, right[i]));
+                blender.one(above - 4 - 4 * i, weighted_taps(upper, left[i]));
+                blender.one(below - 4 - 4 * i, weighted_taps(lower, left[i]));
             }
             continue;
         }
         for (int i = 0; i < g.halfW; ++i) {
-            blender.two(below + 4 * i, above + 4 * i, weighted_taps<Adjacent>(lower, right[i]),
-                        weighted_taps<Adjacent>(upper, right[i]));
-            blender.two(above - 4 - 4 * i, below - 4 - 4 * i,
-                        weighted_taps<Adjacent>(upper, left[i]),
-                        weighted_taps<Adjacent>(lower, left[i]));
+            blender.two(below + 4 * i, above + 4 * i, weighted_taps(lower, right[i]),
+                        weighted_taps(upper, right[i]));
+            blender.two(above - 4 - 4 * i, below - 4 - 4 * i, weighted_taps(upper, left[i]),
+                        weighted_taps(lower, left[i]));
         }
     }
 }
@@ -388,13 +383,10 @@ void rblur_c_bl_alpha_sse2(const void*, void* image, int width, int height, int 
     LineTaps lineTaps;
     lineTaps.firstColumn = width;
     lineTaps.lastColumn = -1;
-    bool adjacent = true;
     for (int i = 0; i < halfW; ++i) {
         const AxisSample column = column_sample(i, stepX);
         right[i] = column_taps(axis_taps(halfW, column.offset, true, width), column.fraction);
         left[i] = column_taps(axis_taps(halfW, column.offset, false, width), column.fraction);
-        adjacent = adjacent && right[i].second == right[i].first + 4 &&
-                   left[i].second == left[i].first + 4;
         for (const auto& [x, taps] : {std::pair{halfW + i, right[i]}, {halfW - 1 - i, left[i]}}) {
             const int start = pair_start(taps);
             lineTaps.pairStart[x] = start;
@@ -406,10 +398,7 @@ void rblur_c_bl_alpha_sse2(const void*, void* image, int width, int height, int 
     const Blender blender(sampleWeights, destWeights);
     const Geometry geometry{halfW, halfH, width, height, stepY};
     auto* pixels = static_cast<uint8_t*>(image);
-    if (adjacent)
-        blur_lines<true>(pixels, geometry, right, left, lineTaps, blender);
-    else
-        blur_lines<false>(pixels, geometry, right, left, lineTaps, blender);
+    blur_lines(pixels, geometry, right, left, lineTaps, blender);
 }
 
 #endif
