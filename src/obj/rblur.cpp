@@ -239,10 +239,11 @@ ColumnTaps column_taps(AxisTaps columns, int fraction) {
 // while the line is blended: their vertical blends are then done once per tap column, not once
 // per pixel, and the pixels are blended four at a time.
 struct LineTaps {
-    // Each pixel's two tap columns are the columns pairStart and pairStart + 1 of the vertical
-    // blends, which hold a copy of the edge column on either side (-1 and width) for the pixels
-    // whose taps are both held at the edge. Every pair lies in firstColumn .. lastColumn.
-    int pairStart[kMaxWidth];
+    // Each pixel's two tap columns are two neighbouring columns of the vertical blends, which
+    // hold a copy of the edge column on either side (-1 and width) for the pixels whose taps are
+    // both held at the edge: pairOffset is where they start (VerticalBlends::offset). Every pair
+    // lies in firstColumn .. lastColumn.
+    int32_t pairOffset[kMaxWidth];
     __m128i weights[kMaxWidth];
     int firstColumn, lastColumn;
 };
@@ -276,11 +277,14 @@ class VerticalBlends {
             std::memcpy(column(width), column(width - 1), 8);
     }
 
+    // Where column c is kept, in bytes.
+    static int32_t offset(int c) { return 8 * (c + 1); }
+
     // Both tap columns of a pixel, weighted.
     __m128i weighted_pair(const LineTaps& taps, int x) const {
-        const __m128i pair =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(column(taps.pairStart[x])));
-        return _mm_mulhi_epi16(pair, taps.weights[x]);
+        const auto* pair = reinterpret_cast<const uint8_t*>(lanes_) + taps.pairOffset[x];
+        return _mm_mulhi_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pair)),
+                               taps.weights[x]);
     }
 
   private:
@@ -292,8 +296,7 @@ class VerticalBlends {
     void store(int c, __m128i twoColumns) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(column(c)), twoColumns);
     }
-    int16_t* column(int c) { return lanes_ + 4 * (c + 1); }
-    const int16_t* column(int c) const { return lanes_ + 4 * (c + 1); }
+    int16_t* column(int c) { return lanes_ + offset(c) / 2; }
 
     alignas(16) int16_t lanes_[4 * (kMaxWidth + 2)];
 };
@@ -389,7 +392,7 @@ void rblur_c_bl_alpha_sse2(const void*, void* image, int width, int height, int 
         left[i] = column_taps(axis_taps(halfW, column.offset, false, width), column.fraction);
         for (const auto& [x, taps] : {std::pair{halfW + i, right[i]}, {halfW - 1 - i, left[i]}}) {
             const int start = pair_start(taps);
-            lineTaps.pairStart[x] = start;
+            lineTaps.pairOffset[x] = VerticalBlends::offset(start);
             lineTaps.weights[x] = taps.weights;
             lineTaps.firstColumn = std::min(lineTaps.firstColumn, start);
             lineTaps.lastColumn = std::max(lineTaps.lastColumn, start + 1);
