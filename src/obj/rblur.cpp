@@ -128,21 +128,18 @@ struct ColumnTaps {
     __m128i weights;
 };
 
-// Both taps of one line, the first in the low half. Inside the picture the taps of one line are
-// neighbours (Adjacent) and one load fetches both; held at an edge they may be the same pixel.
-template <bool Adjacent>
+// Both taps of one line, the first in the low half. They are loaded one by one: on lines that
+// sample themselves a tap has often just been written, and a single wider load over two such
+// pixels could not take them from the pending stores (it waits until they reach the cache).
 __m128i tap_pair(const uint8_t* line, const ColumnTaps& column) {
-    if constexpr (Adjacent)
-        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + column.first));
     return _mm_unpacklo_epi32(load_pixel(line + column.first), load_pixel(line + column.second));
 }
 
 // The same arithmetic as blend_pixel, the four channels side by side in 16-bit lanes: the sample
 // of one pixel, still as two halves (toward and near column, weighted) to be added.
-template <bool Adjacent>
 [[gnu::always_inline]] inline __m128i weighted_taps(const RowTaps& row, const ColumnTaps& column) {
-    const __m128i nearRow = tap_pair<Adjacent>(row.near, column);
-    const __m128i towardRow = tap_pair<Adjacent>(row.toward, column);
+    const __m128i nearRow = tap_pair(row.near, column);
+    const __m128i towardRow = tap_pair(row.toward, column);
     // b * 257 >> 1
     const __m128i nearExpanded = _mm_srli_epi16(_mm_unpacklo_epi8(nearRow, nearRow), 1);
     const __m128i towardExpanded = _mm_srli_epi16(_mm_unpacklo_epi8(towardRow, towardRow), 1);
@@ -178,16 +175,44 @@ class Blender {
         std::memcpy(outB, &b, 4);
     }
 
+    // Four neighbouring pixels, left to right, from the weighted taps of their samples.
+    void four(uint8_t* out, __m128i taps0, __m128i taps1, __m128i taps2, __m128i taps3) const {
+        const __m128i current = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
+        const __m128i blended01 =
+            blend_wide(sum_halves(taps0, taps1), _mm_unpacklo_epi8(current, _mm_setzero_si128()));
+        const __m128i blended23 =
+            blend_wide(sum_halves(taps2, taps3), _mm_unpackhi_epi8(current, _mm_setzero_si128()));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(blended01, blended23));
+    }
+
+    // Two neighbouring pixels, left to right.
+    void pair(uint8_t* out, __m128i taps0, __m128i taps1) const {
+        const __m128i current = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(out));
+        const __m128i blended =
+            blend_wide(sum_halves(taps0, taps1), _mm_unpacklo_epi8(current, _mm_setzero_si128()));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(blended, blended));
+    }
+
   private:
+    // The samples of two pixels, each the sum of the two halves of its weighted taps.
+    static __m128i sum_halves(__m128i tapsA, __m128i tapsB) {
+        return _mm_add_epi16(_mm_unpacklo_epi64(tapsA, tapsB), _mm_unpackhi_epi64(tapsA, tapsB));
+    }
+
+    // The blend in 16-bit lanes, at most 255 each thanks to the saturation.
+    __m128i blend_wide(__m128i samples, __m128i current) const {
+        const __m128i sum =
+            _mm_adds_epu16(_mm_mullo_epi16(samples, sample_), _mm_mullo_epi16(current, dest_));
+        return _mm_srli_epi16(sum, 8);
+    }
+
     static __m128i widen(uint32_t weights) {
         return _mm_unpacklo_epi8(_mm_set1_epi32(int32_t(weights)), _mm_setzero_si128());
     }
 
     // Packed bytes of the blend of the samples into the current pixels (16-bit lanes).
     __m128i blend(__m128i samples, __m128i current) const {
-        const __m128i sum =
-            _mm_adds_epu16(_mm_mullo_epi16(samples, sample_), _mm_mullo_epi16(current, dest_));
-        const __m128i blended = _mm_srli_epi16(sum, 8);
+        const __m128i blended = blend_wide(samples, current);
         return _mm_packus_epi16(blended, blended);
     }
 
@@ -210,8 +235,87 @@ ColumnTaps column_taps(AxisTaps columns, int fraction) {
             _mm_set_epi16(toward, toward, toward, toward, near, near, near, near)};
 }
 
+// The column taps of every pixel of a line, by column, for lines whose tap lines stay as they are
+// while the line is blended: their vertical blends are then done once per tap column, not once
+// per pixel, and the pixels are blended four at a time.
+struct LineTaps {
+    // Each pixel's two tap columns are two neighbouring columns of the vertical blends, which
+    // hold a copy of the edge column on either side (-1 and width) for the pixels whose taps are
+    // both held at the edge: pairOffset is where they start (VerticalBlends::offset). Every pair
+    // lies in firstColumn .. lastColumn.
+    int32_t pairOffset[kMaxWidth];
+    __m128i weights[kMaxWidth];
+    int firstColumn, lastColumn;
+};
+
+// Vertical blends of two tap lines, column by column, four 16-bit channels each.
+class VerticalBlends {
+  public:
+    void compute(const RowTaps& row, const LineTaps& taps, int width) {
+        const int first = std::max(taps.firstColumn, 0),
+                  last = std::min(taps.lastColumn, width - 1);
+        int c = first;
+        for (; c + 3 <= last; c += 4) {
+            const __m128i near =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.near + 4 * c));
+            const __m128i toward =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.toward + 4 * c));
+            store(c, blend(row, _mm_unpacklo_epi8(near, near), _mm_unpacklo_epi8(toward, toward)));
+            store(c + 2,
+                  blend(row, _mm_unpackhi_epi8(near, near), _mm_unpackhi_epi8(toward, toward)));
+        }
+        for (; c <= last; ++c) {
+            const __m128i near = load_pixel(row.near + 4 * c);
+            const __m128i toward = load_pixel(row.toward + 4 * c);
+            _mm_storel_epi64(
+                reinterpret_cast<__m128i*>(column(c)),
+                blend(row, _mm_unpacklo_epi8(near, near), _mm_unpacklo_epi8(toward, toward)));
+        }
+        if (taps.firstColumn < 0)
+            std::memcpy(column(-1), column(0), 8);
+        if (taps.lastColumn >= width)
+            std::memcpy(column(width), column(width - 1), 8);
+    }
+
+    // Where column c is kept, in bytes.
+    static int32_t offset(int c) { return 8 * (c + 1); }
+
+    // Both tap columns of a pixel, weighted.
+    __m128i weighted_pair(const LineTaps& taps, int x) const {
+        const auto* pair = reinterpret_cast<const uint8_t*>(lanes_) + taps.pairOffset[x];
+        return _mm_mulhi_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pair)),
+                               taps.weights[x]);
+    }
+
+  private:
+    // Bytes b doubled into 16-bit lanes (b * 257) to vertical blends, as in weighted_taps.
+    static __m128i blend(const RowTaps& row, __m128i near, __m128i toward) {
+        return _mm_add_epi16(_mm_mulhi_epi16(_mm_srli_epi16(toward, 1), row.towardWeight),
+                             _mm_mulhi_epi16(_mm_srli_epi16(near, 1), row.nearWeight));
+    }
+    void store(int c, __m128i twoColumns) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(column(c)), twoColumns);
+    }
+    int16_t* column(int c) { return lanes_ + offset(c) / 2; }
+
+    alignas(16) int16_t lanes_[4 * (kMaxWidth + 2)];
+};
+
+// One line whose tap lines are not written while it is blended: its pixels do not depend on one
+// another and are blended four at a time, left to right.
+void blur_independent_line(uint8_t* line, int count, const LineTaps& taps,
+                           const VerticalBlends& blends, const Blender& blender) {
+    int x = 0;
+    for (; x + 4 <= count; x += 4)
+        blender.four(line + 4 * x, blends.weighted_pair(taps, x), blends.weighted_pair(taps, x + 1),
+                     blends.weighted_pair(taps, x + 2), blends.weighted_pair(taps, x + 3));
+    if (x < count) // count is even
+        blender.pair(line + 4 * x, blends.weighted_pair(taps, x),
+                     blends.weighted_pair(taps, x + 1));
+}
+
 struct Geometry {
-    int halfW, halfH, height;
+    int halfW, halfH, width, height;
     int stepY;
 };
 
@@ -219,9 +323,9 @@ bool is_tap(AxisTaps taps, int line) {
     return taps.near == line || taps.toward == line;
 }
 
-template <bool Adjacent>
 void blur_lines(uint8_t* pixels, const Geometry& g, const ColumnTaps* right, const ColumnTaps* left,
-                const Blender& blender) {
+                const LineTaps& lineTaps, const Blender& blender) {
+    VerticalBlends lowerBlends, upperBlends;
     for (int j = 0; j < g.halfH; ++j) {
         const AxisSample row = row_sample(j, g.stepY);
         const AxisTaps lowerRows = axis_taps(g.halfH, row.offset, true, g.height);
@@ -231,26 +335,43 @@ void blur_lines(uint8_t* pixels, const Geometry& g, const ColumnTaps* right, con
         const int lowerLine = g.halfH + j, upperLine = g.halfH - 1 - j;
         uint8_t* below = pixels + 4 * (size_t(lowerLine) * kPitch + g.halfW);
         uint8_t* above = pixels + 4 * (size_t(upperLine) * kPitch + g.halfW);
+        const bool lowerWritten = is_tap(lowerRows, lowerLine) || is_tap(upperRows, lowerLine);
+        const bool upperWritten = is_tap(lowerRows, upperLine) || is_tap(upperRows, upperLine);
+        // Once the samples come from other lines (with steps below 1.0, from a few lines out),
+        // the order within the two lines no longer matters.
+        if (!lowerWritten && !upperWritten) {
+            lowerBlends.compute(lower, lineTaps, g.width);
+            upperBlends.compute(upper, lineTaps, g.width);
+            blur_independent_line(below - 4 * g.halfW, 2 * g.halfW, lineTaps, lowerBlends, blender);
+            blur_independent_line(above - 4 * g.halfW, 2 * g.halfW, lineTaps, upperBlends, blender);
+            continue;
+        }
         // The pixel above samples lines of its own half, unless the steps point across the centre
         // (always so on the first line); then it may sample the pixel below, just blended, and the
         // four are done one after the other. Likewise on the left.
         if (is_tap(upperRows, lowerLine) || is_tap(lowerRows, upperLine)) {
             for (int i = 0; i < g.halfW; ++i) {
-                blender.one(below + 4 * i, weighted_taps<Adjacent>(lower, right[i]));
-                blender.one(above + 4 * i, weighted_taps<Adjacent>(upper, right[i]));
-                blender.one(above - 4 - 4 * i, weighted_taps<Adjacent>(upper, left[i]));
-                blender.one(below - 4 - 4 * i, weighted_taps<Adjacent>(lower, left[i]));
+                blender.one(below + 4 * i, weighted_taps(lower, right[i]));
+                blender.one(above + 4 * i, weighted_taps(upper, right[i]));
+                blender.one(above - 4 - 4 * i, weighted_taps(upper, left[i]));
+                blender.one(below - 4 - 4 * i, weighted_taps(lower, left[i]));
             }
             continue;
         }
         for (int i = 0; i < g.halfW; ++i) {
-            blender.two(below + 4 * i, above + 4 * i, weighted_taps<Adjacent>(lower, right[i]),
-                        weighted_taps<Adjacent>(upper, right[i]));
-            blender.two(above - 4 - 4 * i, below - 4 - 4 * i,
-                        weighted_taps<Adjacent>(upper, left[i]),
-                        weighted_taps<Adjacent>(lower, left[i]));
+            blender.two(below + 4 * i, above + 4 * i, weighted_taps(lower, right[i]),
+                        weighted_taps(upper, right[i]));
+            blender.two(above - 4 - 4 * i, below - 4 - 4 * i, weighted_taps(upper, left[i]),
+                        weighted_taps(lower, left[i]));
         }
     }
+}
+
+// The start of the pair of vertical blends of a pixel's two tap columns (see LineTaps).
+int pair_start(const ColumnTaps& column) {
+    const int first = int(column.first / 4);
+    // Both taps held at the left edge: the copy left of column 0 and column 0 itself.
+    return column.first == column.second && first == 0 ? -1 : first;
 }
 
 } // namespace
@@ -262,21 +383,25 @@ void rblur_c_bl_alpha_sse2(const void*, void* image, int width, int height, int 
         return;
     // Column taps and weights of every step outward, the same for every line.
     ColumnTaps right[kMaxWidth / 2], left[kMaxWidth / 2];
-    bool adjacent = true;
+    LineTaps lineTaps;
+    lineTaps.firstColumn = width;
+    lineTaps.lastColumn = -1;
     for (int i = 0; i < halfW; ++i) {
         const AxisSample column = column_sample(i, stepX);
         right[i] = column_taps(axis_taps(halfW, column.offset, true, width), column.fraction);
         left[i] = column_taps(axis_taps(halfW, column.offset, false, width), column.fraction);
-        adjacent = adjacent && right[i].second == right[i].first + 4 &&
-                   left[i].second == left[i].first + 4;
+        for (const auto& [x, taps] : {std::pair{halfW + i, right[i]}, {halfW - 1 - i, left[i]}}) {
+            const int start = pair_start(taps);
+            lineTaps.pairOffset[x] = VerticalBlends::offset(start);
+            lineTaps.weights[x] = taps.weights;
+            lineTaps.firstColumn = std::min(lineTaps.firstColumn, start);
+            lineTaps.lastColumn = std::max(lineTaps.lastColumn, start + 1);
+        }
     }
     const Blender blender(sampleWeights, destWeights);
-    const Geometry geometry{halfW, halfH, height, stepY};
+    const Geometry geometry{halfW, halfH, width, height, stepY};
     auto* pixels = static_cast<uint8_t*>(image);
-    if (adjacent)
-        blur_lines<true>(pixels, geometry, right, left, blender);
-    else
-        blur_lines<false>(pixels, geometry, right, left, blender);
+    blur_lines(pixels, geometry, right, left, lineTaps, blender);
 }
 
 #endif

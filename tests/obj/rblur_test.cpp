@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -196,6 +197,24 @@ int random_step(std::mt19937& random) {
     }
 }
 
+// Blurs one random picture with both forms and compares every byte, guards included.
+void expect_same_as_scalar(std::mt19937& random, int w, int h, int stepX, int stepY,
+                           const std::string& where) {
+    const uint32_t sw = random() % 4 ? uint32_t(random()) : 0xFFFFFFFFu;
+    const uint32_t dw = random() % 4 ? uint32_t(random()) : 0xFFFFFFFFu;
+    const size_t misalign = random() % 16;
+    Picture scalar(w, h, misalign), fast(w, h, misalign);
+    for (size_t i = 0; i < scalar.buffer.size(); ++i)
+        scalar.buffer.data()[i] = fast.buffer.data()[i] = uint8_t(random() % 3 ? random() : 255);
+    rblur_c_bl_alpha_scalar(nullptr, scalar.buffer.data(), w, h, stepX, stepY, sw, dw);
+    rblur_c_bl_alpha_sse2(nullptr, fast.buffer.data(), w, h, stepX, stepY, sw, dw);
+    const std::string what = where + " size " + std::to_string(w) + " x " + std::to_string(h) +
+                             " steps " + std::to_string(stepX) + ", " + std::to_string(stepY);
+    ASSERT_EQ(scalar.bytes(), fast.bytes()) << what;
+    ASSERT_TRUE(scalar.buffer.guards_intact()) << what;
+    ASSERT_TRUE(fast.buffer.guards_intact()) << what;
+}
+
 TEST(RadialBlur, Sse2MatchesScalarOnRandomInput) {
     const uint32_t seed = test_support::test_seed();
     std::mt19937 random(seed);
@@ -204,22 +223,51 @@ TEST(RadialBlur, Sse2MatchesScalarOnRandomInput) {
         if (round == 0)
             w = 320, h = 180;
         const int stepX = random_step(random), stepY = random() % 2 ? stepX : random_step(random);
-        const uint32_t sw = random() % 4 ? uint32_t(random()) : 0xFFFFFFFFu;
-        const uint32_t dw = random() % 4 ? uint32_t(random()) : 0xFFFFFFFFu;
-        const size_t misalign = random() % 16;
-        Picture scalar(w, h, misalign), fast(w, h, misalign);
-        for (size_t i = 0; i < scalar.buffer.size(); ++i)
-            scalar.buffer.data()[i] = fast.buffer.data()[i] =
-                uint8_t(random() % 3 ? random() : 255);
-        rblur_c_bl_alpha_scalar(nullptr, scalar.buffer.data(), w, h, stepX, stepY, sw, dw);
-        rblur_c_bl_alpha_sse2(nullptr, fast.buffer.data(), w, h, stepX, stepY, sw, dw);
-        const std::string where = "seed " + std::to_string(seed) + " round " +
-                                  std::to_string(round) + " size " + std::to_string(w) + " x " +
-                                  std::to_string(h) + " steps " + std::to_string(stepX) + ", " +
-                                  std::to_string(stepY);
-        ASSERT_EQ(scalar.bytes(), fast.bytes()) << where;
-        ASSERT_TRUE(scalar.buffer.guards_intact()) << where;
-        ASSERT_TRUE(fast.buffer.guards_intact()) << where;
+        expect_same_as_scalar(random, w, h, stepX, stepY,
+                              "seed " + std::to_string(seed) + " round " + std::to_string(round));
+    }
+}
+
+// The fast form blends a line four pixels at a time once neither the line nor its mirror is
+// among the lines their samples come from. Steps just either side of where that switches check
+// it: from above, where line j stops sampling itself (32767 + j step < 32768 j); pointing across
+// the centre, where its samples leave its mirror line (step -1.0 and -1.0 - 32767 / j).
+TEST(RadialBlur, Sse2MatchesScalarWhereLinesStopSamplingThemselves) {
+    const uint32_t seed = test_support::test_seed();
+    std::mt19937 random(seed);
+    for (int round = 0; round < 60; ++round) {
+        const int h = 4 + int(random() % 60), w = 2 + int(random() % 511);
+        const int j = 1 + int(random() % (h / 2 - 1));
+        int stepY = 0;
+        switch (random() % 3) {
+        case 0:
+            stepY = 32768 - 32767 / j;
+            break;
+        case 1:
+            stepY = -32768;
+            break;
+        default:
+            stepY = -32768 - 32767 / j;
+        }
+        stepY += int(random() % 5) - 2;
+        const int stepX = random() % 2 ? stepY : random_step(random);
+        expect_same_as_scalar(random, w, h, stepX, stepY,
+                              "seed " + std::to_string(seed) + " round " + std::to_string(round) +
+                                  " line " + std::to_string(j));
+    }
+}
+
+// Steps far beyond 1.0 or below -1.0 hold both taps of many pixels at the same edge column.
+TEST(RadialBlur, Sse2MatchesScalarWithBothTapsHeldAtAnEdge) {
+    const uint32_t seed = test_support::test_seed();
+    std::mt19937 random(seed);
+    for (int round = 0; round < 16; ++round) {
+        const int w = 2 + int(random() % 511), h = 2 + int(random() % 40);
+        const int stepX = (random() % 2 ? 1 : -1) *
+                          (32768 * (2 + int(random() % 6)) + int(random() % 65536) - 32768);
+        const int stepY = random() % 2 ? stepX : random_step(random);
+        expect_same_as_scalar(random, w, h, stepX, stepY,
+                              "seed " + std::to_string(seed) + " round " + std::to_string(round));
     }
 }
 
