@@ -105,7 +105,8 @@ void tmap_bilinear_scalar(void* dst, const grid* nodes, const void* texture, int
 // Four lines of one cell at a time. The edge positions of the four lines are transposed so that
 // each vector holds one quantity for the four lines; stepping a vector by the per-pixel steps then
 // walks one pixel column of the four lines. Texel indices and weights of all 32 pixels are worked
-// out that way first, then the pixels are blended line by line and stored four at once.
+// out that way first; the pixels are then blended two at a time, eight 16-bit lanes holding the
+// four channels of two neighbouring pixels of a line, and stored four at once.
 template <int TexWidth>
 class CellQuarter {
   public:
@@ -120,85 +121,101 @@ class CellQuarter {
         const __m128i du = _mm_srai_epi32(_mm_sub_epi32(_mm_unpacklo_epi64(uvR01, uvR23), u), 3);
         const __m128i dv = _mm_srai_epi32(_mm_sub_epi32(_mm_unpackhi_epi64(uvR01, uvR23), v), 3);
 
-        constexpr int kRowShift = TexWidth == 512 ? 1 : 0;
-        const __m128i columnMask = _mm_set1_epi32(TexWidth - 1);
-        const __m128i rowMask = _mm_set1_epi32(0xFF00);
-        const __m128i weightMask = _mm_set1_epi32(0x7F);
-        const __m128i doubledFraction = _mm_set1_epi32(0x1FE);
-        const __m128i one = _mm_set1_epi32(1);
-        const __m128i weightSum = _mm_set1_epi32(511);
         // Kept as a loop: unrolled, it makes the whole mapper measurably slower.
 #pragma GCC unroll 1
-        for (int x = 0; x < kCell; ++x) {
-            const __m128i row = _mm_slli_epi32(_mm_and_si128(v, rowMask), kRowShift);
-            const __m128i column = _mm_and_si128(_mm_srli_epi32(u, 8), columnMask);
-            _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), _mm_or_si128(row, column));
-
-            // Right weight in both 16-bit halves; the left one is 127 minus it.
-            const __m128i right = _mm_and_si128(_mm_srli_epi32(u, 1), weightMask);
-            right_[x] = _mm_or_si128(right, _mm_slli_epi32(right, 16));
-            // Upper weight 510 - 2fv in the low half, lower weight 2fv + 1 in the high half.
-            const __m128i lower =
-                _mm_or_si128(_mm_and_si128(_mm_slli_epi32(v, 1), doubledFraction), one);
-            vertical_[x] =
-                _mm_add_epi32(_mm_sub_epi32(_mm_slli_epi32(lower, 16), lower), weightSum);
-
+        for (int x = 0; x < kCell; x += 2) {
+            const __m128i first = column(u, v, x);
             u = _mm_add_epi32(u, du);
             v = _mm_add_epi32(v, dv);
+            const __m128i second = column(u, v, x + 1);
+            u = _mm_add_epi32(u, du);
+            v = _mm_add_epi32(v, dv);
+            spread_pair(_mm_unpacklo_epi32(first, second), 0, x / 2);
+            spread_pair(_mm_unpackhi_epi32(first, second), 2, x / 2);
         }
     }
 
     void draw(uint8_t* dst, const uint8_t* texture) const {
-        draw_line<0>(dst, texture);
-        draw_line<1>(dst + kDstPitch, texture);
-        draw_line<2>(dst + 2 * kDstPitch, texture);
-        draw_line<3>(dst + 3 * kDstPitch, texture);
-    }
-
-  private:
-    template <int Line>
-    void draw_line(uint8_t* dst, const uint8_t* texture) const {
-        for (int x = 0; x < kCell; x += 4) {
-            const __m128i p01 =
-                _mm_packs_epi32(pixel<Line>(texture, x), pixel<Line>(texture, x + 1));
-            const __m128i p23 =
-                _mm_packs_epi32(pixel<Line>(texture, x + 2), pixel<Line>(texture, x + 3));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), _mm_packus_epi16(p01, p23));
+        for (int line = 0; line < 4; ++line) {
+            uint8_t* out = dst + size_t(line) * kDstPitch;
+            for (int x = 0; x < kCell; x += 4) {
+                const __m128i pixels =
+                    _mm_packus_epi16(pair(texture, line, x), pair(texture, line, x + 2));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), pixels);
+            }
         }
     }
 
-    // One pixel as four 32-bit channels.
-    template <int Line>
-    __m128i pixel(const uint8_t* texture, int x) const {
+  private:
+    // Stores the texel indices of one pixel column and returns its weights: the right weight
+    // fu >> 1 in the low half of each line's 32 bits, the upper weight 510 - 2fv in the high half.
+    __m128i column(__m128i u, __m128i v, int x) {
+        constexpr int kRowShift = TexWidth == 512 ? 1 : 0;
+        const __m128i row = _mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0xFF00)), kRowShift);
+        const __m128i col = _mm_and_si128(_mm_srli_epi32(u, 8), _mm_set1_epi32(TexWidth - 1));
+        _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), _mm_or_si128(row, col));
+
+        const __m128i right = _mm_and_si128(_mm_srli_epi32(u, 1), _mm_set1_epi32(0x7F));
+        // 510 - 2fv is 2fv with its eight bits flipped.
+        const __m128i upper = _mm_andnot_si128(_mm_slli_epi32(v, 17), _mm_set1_epi32(0x1FE0000));
+        return _mm_or_si128(right, upper);
+    }
+
+    // `lines` holds the weights of pixels x, x + 1 of two lines; stored here for each line as
+    // four lanes of pixel x followed by four lanes of pixel x + 1, the layout the blend uses.
+    void spread_pair(__m128i lines, int line, int pair) {
+        const __m128i first = _mm_unpacklo_epi16(lines, lines);
+        const __m128i second = _mm_unpackhi_epi16(lines, lines);
+        right_[line][pair] = _mm_shuffle_epi32(first, 0xA0);
+        upper_[line][pair] = _mm_shuffle_epi32(first, 0xF5);
+        right_[line + 1][pair] = _mm_shuffle_epi32(second, 0xA0);
+        upper_[line + 1][pair] = _mm_shuffle_epi32(second, 0xF5);
+    }
+
+    // Pixels x and x + 1 of a line as eight 16-bit channels.
+    __m128i pair(const uint8_t* texture, int line, int x) const {
+        __m128i upperA, lowerA, upperB, lowerB;
+        load_taps(texture, index_[x][line], upperA, lowerA);
+        load_taps(texture, index_[x + 1][line], upperB, lowerB);
+        // (t00 of both pixels, t10 of both) and (t01, t11).
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i upperTaps = _mm_unpacklo_epi32(upperA, upperB);
+        const __m128i lowerTaps = _mm_unpacklo_epi32(lowerA, lowerB);
+        const __m128i t00 = _mm_unpacklo_epi8(upperTaps, zero);
+        const __m128i t10 = _mm_unpackhi_epi8(upperTaps, zero);
+        const __m128i t01 = _mm_unpacklo_epi8(lowerTaps, zero);
+        const __m128i t11 = _mm_unpackhi_epi8(lowerTaps, zero);
+
+        const __m128i rightWeight = right_[line][x / 2];
+        const __m128i leftWeight = _mm_xor_si128(rightWeight, _mm_set1_epi16(127));
+        const __m128i top =
+            _mm_add_epi16(_mm_mullo_epi16(t00, leftWeight), _mm_mullo_epi16(t10, rightWeight));
+        const __m128i bottom =
+            _mm_add_epi16(_mm_mullo_epi16(t01, leftWeight), _mm_mullo_epi16(t11, rightWeight));
+        // Rows are at most 255 * 127 and the vertical weights sum to 511, so the sum stays below
+        // 256 and needs no saturation.
+        const __m128i upperWeight = upper_[line][x / 2];
+        const __m128i lowerWeight = _mm_xor_si128(upperWeight, _mm_set1_epi16(0x1FF));
+        return _mm_add_epi16(_mm_mulhi_epu16(top, upperWeight),
+                             _mm_mulhi_epu16(bottom, lowerWeight));
+    }
+
+    // The two upper taps at `index` and the two below them, each pair as one 8-byte load.
+    static void load_taps(const uint8_t* texture, int32_t index, __m128i& upper, __m128i& lower) {
         constexpr int kLastTexel = kTexRows * TexWidth - 1;
-        const int32_t index = index_[x][Line];
         const uint8_t* top = texture + 4 * size_t(index);
-        const __m128i upper = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top));
-        __m128i lower;
+        upper = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top));
         if (index != kLastTexel) {
             lower = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + 4 * TexWidth));
         } else {
             const __m128i t01 = _mm_cvtsi32_si128(static_cast<int>(load32(top + 4 * TexWidth)));
             lower = _mm_unpacklo_epi32(t01, t01); // t11 held on the last texel
         }
-        // 16-bit lanes: left texels (t00, t01 per channel) and right texels (t10, t11).
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i texels = _mm_unpacklo_epi8(upper, lower);
-        const __m128i left = _mm_unpacklo_epi8(texels, zero);
-        const __m128i right = _mm_unpackhi_epi8(texels, zero);
-
-        constexpr int kBroadcast = Line * 0x55;
-        const __m128i rightWeight = _mm_shuffle_epi32(right_[x], kBroadcast);
-        const __m128i leftWeight = _mm_sub_epi16(_mm_set1_epi16(127), rightWeight);
-        const __m128i rows =
-            _mm_add_epi16(_mm_mullo_epi16(left, leftWeight), _mm_mullo_epi16(right, rightWeight));
-        const __m128i weighted = _mm_mulhi_epi16(rows, _mm_shuffle_epi32(vertical_[x], kBroadcast));
-        return _mm_madd_epi16(weighted, _mm_set1_epi16(1));
     }
 
     alignas(16) int32_t index_[kCell][4];
-    __m128i right_[kCell];
-    __m128i vertical_[kCell];
+    __m128i right_[4][kCell / 2]; // per line and pixel pair
+    __m128i upper_[4][kCell / 2];
 };
 
 template <int TexWidth>
