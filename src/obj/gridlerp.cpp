@@ -120,6 +120,7 @@ class CellQuarter {
         __m128i v = _mm_unpackhi_epi64(uvL01, uvL23);
         const __m128i du = _mm_srai_epi32(_mm_sub_epi32(_mm_unpacklo_epi64(uvR01, uvR23), u), 3);
         const __m128i dv = _mm_srai_epi32(_mm_sub_epi32(_mm_unpackhi_epi64(uvR01, uvR23), v), 3);
+        last_texel_ = _mm_setzero_si128();
 
         // Kept as a loop: unrolled, it makes the whole mapper measurably slower.
 #pragma GCC unroll 1
@@ -136,24 +137,39 @@ class CellQuarter {
     }
 
     void draw(uint8_t* dst, const uint8_t* texture) const {
+        // The one texel whose lower taps need care is rare: only quarters that sample it pay for
+        // the check on every pixel.
+        if (_mm_movemask_epi8(last_texel_) == 0)
+            draw_lines<false>(dst, texture);
+        else
+            draw_lines<true>(dst, texture);
+    }
+
+  private:
+    static constexpr int kLastTexel = kTexRows * TexWidth - 1;
+
+    template <bool MaySampleLastTexel>
+    void draw_lines(uint8_t* dst, const uint8_t* texture) const {
         for (int line = 0; line < 4; ++line) {
             uint8_t* out = dst + size_t(line) * kDstPitch;
             for (int x = 0; x < kCell; x += 4) {
                 const __m128i pixels =
-                    _mm_packus_epi16(pair(texture, line, x), pair(texture, line, x + 2));
+                    _mm_packus_epi16(pair<MaySampleLastTexel>(texture, line, x),
+                                     pair<MaySampleLastTexel>(texture, line, x + 2));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), pixels);
             }
         }
     }
 
-  private:
     // Stores the texel indices of one pixel column and returns its weights: the right weight
     // fu >> 1 in the low half of each line's 32 bits, the upper weight 510 - 2fv in the high half.
     __m128i column(__m128i u, __m128i v, int x) {
         constexpr int kRowShift = TexWidth == 512 ? 1 : 0;
         const __m128i row = _mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0xFF00)), kRowShift);
         const __m128i col = _mm_and_si128(_mm_srli_epi32(u, 8), _mm_set1_epi32(TexWidth - 1));
-        _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), _mm_or_si128(row, col));
+        const __m128i index = _mm_or_si128(row, col);
+        _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), index);
+        last_texel_ = _mm_or_si128(last_texel_, _mm_cmpeq_epi32(index, _mm_set1_epi32(kLastTexel)));
 
         const __m128i right = _mm_and_si128(_mm_srli_epi32(u, 1), _mm_set1_epi32(0x7F));
         // 510 - 2fv is 2fv with its eight bits flipped.
@@ -173,10 +189,11 @@ class CellQuarter {
     }
 
     // Pixels x and x + 1 of a line as eight 16-bit channels.
+    template <bool MaySampleLastTexel>
     __m128i pair(const uint8_t* texture, int line, int x) const {
         __m128i upperA, lowerA, upperB, lowerB;
-        load_taps(texture, index_[x][line], upperA, lowerA);
-        load_taps(texture, index_[x + 1][line], upperB, lowerB);
+        load_taps<MaySampleLastTexel>(texture, index_[x][line], upperA, lowerA);
+        load_taps<MaySampleLastTexel>(texture, index_[x + 1][line], upperB, lowerB);
         // (t00 of both pixels, t10 of both) and (t01, t11).
         const __m128i zero = _mm_setzero_si128();
         const __m128i upperTaps = _mm_unpacklo_epi32(upperA, upperB);
@@ -201,11 +218,11 @@ class CellQuarter {
     }
 
     // The two upper taps at `index` and the two below them, each pair as one 8-byte load.
+    template <bool MaySampleLastTexel>
     static void load_taps(const uint8_t* texture, int32_t index, __m128i& upper, __m128i& lower) {
-        constexpr int kLastTexel = kTexRows * TexWidth - 1;
         const uint8_t* top = texture + 4 * size_t(index);
         upper = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top));
-        if (index != kLastTexel) {
+        if (!MaySampleLastTexel || index != kLastTexel) {
             lower = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + 4 * TexWidth));
         } else {
             const __m128i t01 = _mm_cvtsi32_si128(static_cast<int>(load32(top + 4 * TexWidth)));
@@ -216,6 +233,7 @@ class CellQuarter {
     alignas(16) int32_t index_[kCell][4];
     __m128i right_[4][kCell / 2]; // per line and pixel pair
     __m128i upper_[4][kCell / 2];
+    __m128i last_texel_; // all ones in the lanes of columns that sample the last texel
 };
 
 template <int TexWidth>
