@@ -120,20 +120,22 @@ class CellQuarter {
         __m128i v = _mm_unpackhi_epi64(uvL01, uvL23);
         const __m128i du = _mm_srai_epi32(_mm_sub_epi32(_mm_unpacklo_epi64(uvR01, uvR23), u), 3);
         const __m128i dv = _mm_srai_epi32(_mm_sub_epi32(_mm_unpackhi_epi64(uvR01, uvR23), v), 3);
-        last_texel_ = _mm_setzero_si128();
+        // Kept in a register: accumulated in the member, it chains every column through memory.
+        __m128i lastTexel = _mm_setzero_si128();
 
         // Kept as a loop: unrolled, it makes the whole mapper measurably slower.
 #pragma GCC unroll 1
         for (int x = 0; x < kCell; x += 2) {
-            const __m128i first = column(u, v, x);
+            const __m128i first = column(u, v, x, lastTexel);
             u = _mm_add_epi32(u, du);
             v = _mm_add_epi32(v, dv);
-            const __m128i second = column(u, v, x + 1);
+            const __m128i second = column(u, v, x + 1, lastTexel);
             u = _mm_add_epi32(u, du);
             v = _mm_add_epi32(v, dv);
             spread_pair(_mm_unpacklo_epi32(first, second), 0, x / 2);
             spread_pair(_mm_unpackhi_epi32(first, second), 2, x / 2);
         }
+        last_texel_ = lastTexel;
     }
 
     void draw(uint8_t* dst, const uint8_t* texture) const {
@@ -163,13 +165,13 @@ class CellQuarter {
 
     // Stores the texel indices of one pixel column and returns its weights: the right weight
     // fu >> 1 in the low half of each line's 32 bits, the upper weight 510 - 2fv in the high half.
-    __m128i column(__m128i u, __m128i v, int x) {
+    __m128i column(__m128i u, __m128i v, int x, __m128i& lastTexel) {
         constexpr int kRowShift = TexWidth == 512 ? 1 : 0;
         const __m128i row = _mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0xFF00)), kRowShift);
         const __m128i col = _mm_and_si128(_mm_srli_epi32(u, 8), _mm_set1_epi32(TexWidth - 1));
         const __m128i index = _mm_or_si128(row, col);
         _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), index);
-        last_texel_ = _mm_or_si128(last_texel_, _mm_cmpeq_epi32(index, _mm_set1_epi32(kLastTexel)));
+        lastTexel = _mm_or_si128(lastTexel, _mm_cmpeq_epi32(index, _mm_set1_epi32(kLastTexel)));
 
         const __m128i right = _mm_and_si128(_mm_srli_epi32(u, 1), _mm_set1_epi32(0x7F));
         // 510 - 2fv is 2fv with its eight bits flipped.
