@@ -163,8 +163,9 @@ class CellQuarter {
         }
     }
 
-    // Stores the texel indices of one pixel column and returns its weights: the right weight
-    // fu >> 1 in the low half of each line's 32 bits, the upper weight 510 - 2fv in the high half.
+    // Stores the texel indices of one pixel column, marks in `lastTexel` the lines that sample
+    // the last texel, and returns the column's weights: the right weight fu >> 1 in the low half
+    // of each line's 32 bits, the upper weight 510 - 2fv in the high half.
     __m128i column(__m128i u, __m128i v, int x, __m128i& lastTexel) {
         constexpr int kRowShift = TexWidth == 512 ? 1 : 0;
         const __m128i row = _mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0xFF00)), kRowShift);
@@ -235,7 +236,7 @@ class CellQuarter {
     alignas(16) int32_t index_[kCell][4];
     __m128i right_[4][kCell / 2]; // per line and pixel pair
     __m128i upper_[4][kCell / 2];
-    __m128i last_texel_; // all ones in the lanes of columns that sample the last texel
+    __m128i last_texel_; // nonzero if some pixel of the quarter samples the last texel
 };
 
 template <int TexWidth>
