@@ -106,7 +106,8 @@ void tmap_bilinear_scalar(void* dst, const grid* nodes, const void* texture, int
 // each vector holds one quantity for the four lines; stepping a vector by the per-pixel steps then
 // walks one pixel column of the four lines. Texel indices and weights of all 32 pixels are worked
 // out that way first; the pixels are then blended two at a time, eight 16-bit lanes holding the
-// four channels of two neighbouring pixels of a line, and stored four at once.
+// four channels of the same column on lines 0 and 2 (or 1 and 3), where one word shuffle per
+// half spreads each weight of the column vector to its four lanes.
 template <int TexWidth>
 class CellQuarter {
   public:
@@ -123,17 +124,15 @@ class CellQuarter {
         // Kept in a register: accumulated in the member, it chains every column through memory.
         __m128i lastTexel = _mm_setzero_si128();
 
-        // Unrolled so that the weight stores get fixed addresses.
+        // Unrolled so that the stores get fixed addresses.
 #pragma GCC unroll 4
         for (int x = 0; x < kCell; x += 2) {
-            const __m128i first = column(u, v, x, lastTexel);
+            weights_[x] = column(u, v, x, lastTexel);
             u = _mm_add_epi32(u, du);
             v = _mm_add_epi32(v, dv);
-            const __m128i second = column(u, v, x + 1, lastTexel);
+            weights_[x + 1] = column(u, v, x + 1, lastTexel);
             u = _mm_add_epi32(u, du);
             v = _mm_add_epi32(v, dv);
-            spread_pair(_mm_unpacklo_epi32(first, second), 0, x / 2);
-            spread_pair(_mm_unpackhi_epi32(first, second), 2, x / 2);
         }
         last_texel_ = lastTexel;
     }
@@ -152,15 +151,21 @@ class CellQuarter {
 
     template <bool MaySampleLastTexel>
     void draw_lines(uint8_t* dst, const uint8_t* texture) const {
-        for (int line = 0; line < 4; ++line) {
-            uint8_t* out = dst + size_t(line) * kDstPitch;
-            for (int x = 0; x < kCell; x += 4) {
-                const __m128i pixels =
-                    _mm_packus_epi16(pair<MaySampleLastTexel>(texture, line, x),
-                                     pair<MaySampleLastTexel>(texture, line, x + 2));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), pixels);
-            }
+        for (int x = 0; x < kCell; x += 2) {
+            store_columns<0>(dst + 4 * x, pair<MaySampleLastTexel, 0>(texture, x),
+                             pair<MaySampleLastTexel, 0>(texture, x + 1));
+            store_columns<1>(dst + 4 * x, pair<MaySampleLastTexel, 1>(texture, x),
+                             pair<MaySampleLastTexel, 1>(texture, x + 1));
         }
+    }
+
+    // Columns x and x + 1 of lines Line and Line + 2, each as line Line then line Line + 2.
+    template <int Line>
+    static void store_columns(uint8_t* dst, __m128i first, __m128i second) {
+        const __m128i lines = _mm_shuffle_epi32(_mm_packus_epi16(first, second), 0xD8);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + Line * kDstPitch), lines);
+        _mm_storeh_pd(reinterpret_cast<double*>(dst + (Line + 2) * kDstPitch),
+                      _mm_castsi128_pd(lines));
     }
 
     // Stores the texel indices of one pixel column, marks in `lastTexel` the lines that sample
@@ -180,23 +185,12 @@ class CellQuarter {
         return _mm_or_si128(right, upper);
     }
 
-    // `lines` holds the weights of pixels x, x + 1 of two lines; stored here for each line as
-    // four lanes of pixel x followed by four lanes of pixel x + 1, the layout the blend uses.
-    void spread_pair(__m128i lines, int line, int pair) {
-        const __m128i first = _mm_unpacklo_epi16(lines, lines);
-        const __m128i second = _mm_unpackhi_epi16(lines, lines);
-        right_[line][pair] = _mm_shuffle_epi32(first, 0xA0);
-        upper_[line][pair] = _mm_shuffle_epi32(first, 0xF5);
-        right_[line + 1][pair] = _mm_shuffle_epi32(second, 0xA0);
-        upper_[line + 1][pair] = _mm_shuffle_epi32(second, 0xF5);
-    }
-
-    // Pixels x and x + 1 of a line as eight 16-bit channels.
-    template <bool MaySampleLastTexel>
-    __m128i pair(const uint8_t* texture, int line, int x) const {
+    // Pixel x of lines Line and Line + 2 as eight 16-bit channels.
+    template <bool MaySampleLastTexel, int Line>
+    __m128i pair(const uint8_t* texture, int x) const {
         __m128i upperA, lowerA, upperB, lowerB;
-        load_taps<MaySampleLastTexel>(texture, index_[x][line], upperA, lowerA);
-        load_taps<MaySampleLastTexel>(texture, index_[x + 1][line], upperB, lowerB);
+        load_taps<MaySampleLastTexel>(texture, index_[x][Line], upperA, lowerA);
+        load_taps<MaySampleLastTexel>(texture, index_[x][Line + 2], upperB, lowerB);
         // (t00 of both pixels, t10 of both) and (t01, t11).
         const __m128i zero = _mm_setzero_si128();
         const __m128i upperTaps = _mm_unpacklo_epi32(upperA, upperB);
@@ -206,7 +200,11 @@ class CellQuarter {
         const __m128i t01 = _mm_unpacklo_epi8(lowerTaps, zero);
         const __m128i t11 = _mm_unpackhi_epi8(lowerTaps, zero);
 
-        const __m128i rightWeight = right_[line][x / 2];
+        // Each weight of the two lines spread to four lanes: words 2 Line and 2 Line + 4 hold the
+        // right weights, the words after them the upper weights.
+        constexpr int kRight = Line * 0xAA, kUpper = kRight + 0x55;
+        const __m128i rightWeight =
+            _mm_shufflehi_epi16(_mm_shufflelo_epi16(weights_[x], kRight), kRight);
         const __m128i leftWeight = _mm_xor_si128(rightWeight, _mm_set1_epi16(127));
         const __m128i top =
             _mm_add_epi16(_mm_mullo_epi16(t00, leftWeight), _mm_mullo_epi16(t10, rightWeight));
@@ -214,7 +212,8 @@ class CellQuarter {
             _mm_add_epi16(_mm_mullo_epi16(t01, leftWeight), _mm_mullo_epi16(t11, rightWeight));
         // Rows are at most 255 * 127 and the vertical weights sum to 511, so the sum stays below
         // 256 and needs no saturation.
-        const __m128i upperWeight = upper_[line][x / 2];
+        const __m128i upperWeight =
+            _mm_shufflehi_epi16(_mm_shufflelo_epi16(weights_[x], kUpper), kUpper);
         const __m128i lowerWeight = _mm_xor_si128(upperWeight, _mm_set1_epi16(0x1FF));
         return _mm_add_epi16(_mm_mulhi_epu16(top, upperWeight),
                              _mm_mulhi_epu16(bottom, lowerWeight));
@@ -234,9 +233,8 @@ class CellQuarter {
     }
 
     alignas(16) int32_t index_[kCell][4];
-    __m128i right_[4][kCell / 2]; // per line and pixel pair
-    __m128i upper_[4][kCell / 2];
-    __m128i last_texel_; // nonzero if some pixel of the quarter samples the last texel
+    __m128i weights_[kCell]; // per column, as returned by column()
+    __m128i last_texel_;     // nonzero if some pixel of the quarter samples the last texel
 };
 
 template <int TexWidth>
