@@ -164,8 +164,9 @@ class CellQuarter {
     static void store_columns(uint8_t* dst, __m128i first, __m128i second) {
         const __m128i lines = _mm_shuffle_epi32(_mm_packus_epi16(first, second), 0xD8);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + Line * kDstPitch), lines);
-        _mm_storeh_pd(reinterpret_cast<double*>(dst + (Line + 2) * kDstPitch),
-                      _mm_castsi128_pd(lines));
+        // movhps: the high half straight to memory (the pd form would be an aligned double store).
+        _mm_storeh_pi(reinterpret_cast<__m64*>(dst + (Line + 2) * kDstPitch),
+                      _mm_castsi128_ps(lines));
     }
 
     // Stores the texel indices of one pixel column, marks in `lastTexel` the lines that sample
