@@ -105,7 +105,9 @@ void tmap_bilinear_scalar(void* dst, const grid* nodes, const void* texture, int
 // Four lines of one cell at a time. The edge positions of the four lines are transposed so that
 // each vector holds one quantity for the four lines; stepping a vector by the per-pixel steps then
 // walks one pixel column of the four lines. Texel indices and weights of all 32 pixels are worked
-// out that way first, then the pixels are blended line by line and stored four at once.
+// out that way first; the pixels are then blended two at a time, eight 16-bit lanes holding the
+// four channels of the same column on lines 0 and 2 (or 1 and 3), where one word shuffle per
+// half spreads each weight of the column vector to its four lanes.
 template <int TexWidth>
 class CellQuarter {
   public:
@@ -119,86 +121,121 @@ class CellQuarter {
         __m128i v = _mm_unpackhi_epi64(uvL01, uvL23);
         const __m128i du = _mm_srai_epi32(_mm_sub_epi32(_mm_unpacklo_epi64(uvR01, uvR23), u), 3);
         const __m128i dv = _mm_srai_epi32(_mm_sub_epi32(_mm_unpackhi_epi64(uvR01, uvR23), v), 3);
+        // Kept in a register: accumulated in the member, it chains every column through memory.
+        __m128i lastTexel = _mm_setzero_si128();
 
-        constexpr int kRowShift = TexWidth == 512 ? 1 : 0;
-        const __m128i columnMask = _mm_set1_epi32(TexWidth - 1);
-        const __m128i rowMask = _mm_set1_epi32(0xFF00);
-        const __m128i weightMask = _mm_set1_epi32(0x7F);
-        const __m128i doubledFraction = _mm_set1_epi32(0x1FE);
-        const __m128i one = _mm_set1_epi32(1);
-        const __m128i weightSum = _mm_set1_epi32(511);
-        // Kept as a loop: unrolled, it makes the whole mapper measurably slower.
-#pragma GCC unroll 1
-        for (int x = 0; x < kCell; ++x) {
-            const __m128i row = _mm_slli_epi32(_mm_and_si128(v, rowMask), kRowShift);
-            const __m128i column = _mm_and_si128(_mm_srli_epi32(u, 8), columnMask);
-            _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), _mm_or_si128(row, column));
-
-            // Right weight in both 16-bit halves; the left one is 127 minus it.
-            const __m128i right = _mm_and_si128(_mm_srli_epi32(u, 1), weightMask);
-            right_[x] = _mm_or_si128(right, _mm_slli_epi32(right, 16));
-            // Upper weight 510 - 2fv in the low half, lower weight 2fv + 1 in the high half.
-            const __m128i lower =
-                _mm_or_si128(_mm_and_si128(_mm_slli_epi32(v, 1), doubledFraction), one);
-            vertical_[x] =
-                _mm_add_epi32(_mm_sub_epi32(_mm_slli_epi32(lower, 16), lower), weightSum);
-
+        // Unrolled so that the stores get fixed addresses.
+#pragma GCC unroll 4
+        for (int x = 0; x < kCell; x += 2) {
+            weights_[x] = column(u, v, x, lastTexel);
+            u = _mm_add_epi32(u, du);
+            v = _mm_add_epi32(v, dv);
+            weights_[x + 1] = column(u, v, x + 1, lastTexel);
             u = _mm_add_epi32(u, du);
             v = _mm_add_epi32(v, dv);
         }
+        last_texel_ = lastTexel;
     }
 
     void draw(uint8_t* dst, const uint8_t* texture) const {
-        draw_line<0>(dst, texture);
-        draw_line<1>(dst + kDstPitch, texture);
-        draw_line<2>(dst + 2 * kDstPitch, texture);
-        draw_line<3>(dst + 3 * kDstPitch, texture);
+        // The one texel whose lower taps need care is rare: only quarters that sample it pay for
+        // the check on every pixel.
+        if (_mm_movemask_epi8(last_texel_) == 0)
+            draw_lines<false>(dst, texture);
+        else
+            draw_lines<true>(dst, texture);
     }
 
   private:
-    template <int Line>
-    void draw_line(uint8_t* dst, const uint8_t* texture) const {
-        for (int x = 0; x < kCell; x += 4) {
-            const __m128i p01 =
-                _mm_packs_epi32(pixel<Line>(texture, x), pixel<Line>(texture, x + 1));
-            const __m128i p23 =
-                _mm_packs_epi32(pixel<Line>(texture, x + 2), pixel<Line>(texture, x + 3));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), _mm_packus_epi16(p01, p23));
+    static constexpr int kLastTexel = kTexRows * TexWidth - 1;
+
+    template <bool MaySampleLastTexel>
+    void draw_lines(uint8_t* dst, const uint8_t* texture) const {
+        for (int x = 0; x < kCell; x += 2) {
+            store_columns<0>(dst + 4 * x, pair<MaySampleLastTexel, 0>(texture, x),
+                             pair<MaySampleLastTexel, 0>(texture, x + 1));
+            store_columns<1>(dst + 4 * x, pair<MaySampleLastTexel, 1>(texture, x),
+                             pair<MaySampleLastTexel, 1>(texture, x + 1));
         }
     }
 
-    // One pixel as four 32-bit channels.
+    // Columns x and x + 1 of lines Line and Line + 2, each as line Line then line Line + 2.
     template <int Line>
-    __m128i pixel(const uint8_t* texture, int x) const {
-        constexpr int kLastTexel = kTexRows * TexWidth - 1;
-        const int32_t index = index_[x][Line];
+    static void store_columns(uint8_t* dst, __m128i first, __m128i second) {
+        const __m128i lines = _mm_shuffle_epi32(_mm_packus_epi16(first, second), 0xD8);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + Line * kDstPitch), lines);
+        // movhps: the high half straight to memory (the pd form would be an aligned double store).
+        _mm_storeh_pi(reinterpret_cast<__m64*>(dst + (Line + 2) * kDstPitch),
+                      _mm_castsi128_ps(lines));
+    }
+
+    // Stores the texel indices of one pixel column, marks in `lastTexel` the lines that sample
+    // the last texel, and returns the column's weights: the right weight fu >> 1 in the low half
+    // of each line's 32 bits, the upper weight 510 - 2fv in the high half.
+    __m128i column(__m128i u, __m128i v, int x, __m128i& lastTexel) {
+        constexpr int kRowShift = TexWidth == 512 ? 1 : 0;
+        const __m128i row = _mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0xFF00)), kRowShift);
+        const __m128i col = _mm_and_si128(_mm_srli_epi32(u, 8), _mm_set1_epi32(TexWidth - 1));
+        const __m128i index = _mm_or_si128(row, col);
+        _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), index);
+        lastTexel = _mm_or_si128(lastTexel, _mm_cmpeq_epi32(index, _mm_set1_epi32(kLastTexel)));
+
+        const __m128i right = _mm_and_si128(_mm_srli_epi32(u, 1), _mm_set1_epi32(0x7F));
+        // 510 - 2fv is 2fv with its eight bits flipped.
+        const __m128i upper = _mm_andnot_si128(_mm_slli_epi32(v, 17), _mm_set1_epi32(0x1FE0000));
+        return _mm_or_si128(right, upper);
+    }
+
+    // Pixel x of lines Line and Line + 2 as eight 16-bit channels.
+    template <bool MaySampleLastTexel, int Line>
+    __m128i pair(const uint8_t* texture, int x) const {
+        __m128i upperA, lowerA, upperB, lowerB;
+        load_taps<MaySampleLastTexel>(texture, index_[x][Line], upperA, lowerA);
+        load_taps<MaySampleLastTexel>(texture, index_[x][Line + 2], upperB, lowerB);
+        // (t00 of both pixels, t10 of both) and (t01, t11).
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i upperTaps = _mm_unpacklo_epi32(upperA, upperB);
+        const __m128i lowerTaps = _mm_unpacklo_epi32(lowerA, lowerB);
+        const __m128i t00 = _mm_unpacklo_epi8(upperTaps, zero);
+        const __m128i t10 = _mm_unpackhi_epi8(upperTaps, zero);
+        const __m128i t01 = _mm_unpacklo_epi8(lowerTaps, zero);
+        const __m128i t11 = _mm_unpackhi_epi8(lowerTaps, zero);
+
+        // Each weight of the two lines spread to four lanes: words 2 Line and 2 Line + 4 hold the
+        // right weights, the words after them the upper weights.
+        constexpr int kRight = Line * 0xAA, kUpper = kRight + 0x55;
+        const __m128i rightWeight =
+            _mm_shufflehi_epi16(_mm_shufflelo_epi16(weights_[x], kRight), kRight);
+        const __m128i leftWeight = _mm_xor_si128(rightWeight, _mm_set1_epi16(127));
+        const __m128i top =
+            _mm_add_epi16(_mm_mullo_epi16(t00, leftWeight), _mm_mullo_epi16(t10, rightWeight));
+        const __m128i bottom =
+            _mm_add_epi16(_mm_mullo_epi16(t01, leftWeight), _mm_mullo_epi16(t11, rightWeight));
+        // Rows are at most 255 * 127 and the vertical weights sum to 511, so the sum stays below
+        // 256 and needs no saturation.
+        const __m128i upperWeight =
+            _mm_shufflehi_epi16(_mm_shufflelo_epi16(weights_[x], kUpper), kUpper);
+        const __m128i lowerWeight = _mm_xor_si128(upperWeight, _mm_set1_epi16(0x1FF));
+        return _mm_add_epi16(_mm_mulhi_epu16(top, upperWeight),
+                             _mm_mulhi_epu16(bottom, lowerWeight));
+    }
+
+    // The two upper taps at `index` and the two below them, each pair as one 8-byte load.
+    template <bool MaySampleLastTexel>
+    static void load_taps(const uint8_t* texture, int32_t index, __m128i& upper, __m128i& lower) {
         const uint8_t* top = texture + 4 * size_t(index);
-        const __m128i upper = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top));
-        __m128i lower;
-        if (index != kLastTexel) {
+        upper = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top));
+        if (!MaySampleLastTexel || index != kLastTexel) {
             lower = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + 4 * TexWidth));
         } else {
             const __m128i t01 = _mm_cvtsi32_si128(static_cast<int>(load32(top + 4 * TexWidth)));
             lower = _mm_unpacklo_epi32(t01, t01); // t11 held on the last texel
         }
-        // 16-bit lanes: left texels (t00, t01 per channel) and right texels (t10, t11).
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i texels = _mm_unpacklo_epi8(upper, lower);
-        const __m128i left = _mm_unpacklo_epi8(texels, zero);
-        const __m128i right = _mm_unpackhi_epi8(texels, zero);
-
-        constexpr int kBroadcast = Line * 0x55;
-        const __m128i rightWeight = _mm_shuffle_epi32(right_[x], kBroadcast);
-        const __m128i leftWeight = _mm_sub_epi16(_mm_set1_epi16(127), rightWeight);
-        const __m128i rows =
-            _mm_add_epi16(_mm_mullo_epi16(left, leftWeight), _mm_mullo_epi16(right, rightWeight));
-        const __m128i weighted = _mm_mulhi_epi16(rows, _mm_shuffle_epi32(vertical_[x], kBroadcast));
-        return _mm_madd_epi16(weighted, _mm_set1_epi16(1));
     }
 
     alignas(16) int32_t index_[kCell][4];
-    __m128i right_[kCell];
-    __m128i vertical_[kCell];
+    __m128i weights_[kCell]; // per column, as returned by column()
+    __m128i last_texel_;     // nonzero if some pixel of the quarter samples the last texel
 };
 
 template <int TexWidth>

@@ -303,6 +303,32 @@ TEST(GridMapper, Sse2MatchesScalarOnRandomInput) {
     }
 }
 
+// Only some pixels of a four-line block sample the last texel of row 255 (column 4 of each line
+// of the first cell, half a texel in): the fast path must treat those, and only those, with the
+// held tap.
+TEST(GridMapper, Sse2MatchesScalarAroundTheLastTexel) {
+    const uint32_t seed = test_support::test_seed();
+    std::mt19937 random(seed);
+    for (const Forms& forms : kForms) {
+        std::vector<uint32_t> texture(size_t(forms.width) * kTexRows);
+        for (uint32_t& texel : texture)
+            texel = random();
+        constexpr int kCellRows = 2;
+        std::vector<grid> nodes(size_t(grid_nodes_per_row) * (kCellRows + 1));
+        for (int j = 0; j <= kCellRows; ++j)
+            for (int i = 0; i < grid_nodes_per_row; ++i)
+                nodes[size_t(j) * grid_nodes_per_row + i] = {
+                    (forms.width - 5) * 256 + 128 + i * 2048, 255 * 256 + 100 + j * 64, {}};
+        const size_t size = (size_t(kCellRows) * 8 - 1) * kPitch + 320 * 4;
+        GuardedBuffer scalar(size), fast(size);
+        forms.scalar(scalar.data(), nodes.data(), texture.data(), kCellRows);
+        forms.sse2(fast.data(), nodes.data(), texture.data(), kCellRows);
+        const std::string where = std::string(forms.name) + " seed " + std::to_string(seed);
+        ASSERT_EQ(0, std::memcmp(scalar.data(), fast.data(), size)) << where;
+        ASSERT_TRUE(fast.guards_intact()) << where;
+    }
+}
+
 #endif
 
 } // namespace
