@@ -112,18 +112,6 @@ void copy32_2x_sse2(const uint8_t*& src, uint8_t*& dst, uint32_t count, uintptr_
     dst = d;
 }
 
-#else // no SSE2: the scalar twins serve
-
-void memcpy_sse2(void* dst, const void* src, uint32_t bytes) {
-    memcpy_scalar(dst, src, bytes);
-}
-void memset_sse2(void* dst, uint32_t value, uint32_t bytes) {
-    memset_scalar(dst, value, bytes);
-}
-void copy32_2x_sse2(const uint8_t*& s, uint8_t*& d, uint32_t n, uintptr_t x) {
-    copy32_2x_scalar(s, d, n, x);
-}
-
 #endif
 
 } // namespace convert_simd

@@ -70,15 +70,6 @@ void gray8_2x_sse2(const uint8_t*& src, uint8_t*& dst, uint32_t count, uintptr_t
     dst = d;
 }
 
-#else // no SSE2: the scalar twins serve
-
-void gray8_sse2(const uint8_t*& s, uint8_t*& d, uint32_t n, uintptr_t x) {
-    gray8_scalar(s, d, n, x);
-}
-void gray8_2x_sse2(const uint8_t*& s, uint8_t*& d, uint32_t n, uintptr_t x) {
-    gray8_2x_scalar(s, d, n, x);
-}
-
 #endif
 
 } // namespace convert_simd

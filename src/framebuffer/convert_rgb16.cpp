@@ -151,33 +151,6 @@ void rgb565d_2x_sse2(const uint8_t*& src, uint8_t*& dst, uint32_t count, uintptr
     convert_2x<layout565, true, rgb565d_2x_scalar>(src, dst, count, extra);
 }
 
-#else // no SSE2: the scalar twins serve
-
-void rgb555_sse2(const uint8_t*& s, uint8_t*& d, uint32_t n, uintptr_t x) {
-    rgb555_scalar(s, d, n, x);
-}
-void rgb565_sse2(const uint8_t*& s, uint8_t*& d, uint32_t n, uintptr_t x) {
-    rgb565_scalar(s, d, n, x);
-}
-void rgb555d_sse2(const uint8_t*& s, uint8_t*& d, uint32_t n, uintptr_t x) {
-    rgb555d_scalar(s, d, n, x);
-}
-void rgb565d_sse2(const uint8_t*& s, uint8_t*& d, uint32_t n, uintptr_t x) {
-    rgb565d_scalar(s, d, n, x);
-}
-void rgb555_2x_sse2(const uint8_t*& s, uint8_t*& d, uint32_t n, uintptr_t x) {
-    rgb555_2x_scalar(s, d, n, x);
-}
-void rgb565_2x_sse2(const uint8_t*& s, uint8_t*& d, uint32_t n, uintptr_t x) {
-    rgb565_2x_scalar(s, d, n, x);
-}
-void rgb555d_2x_sse2(const uint8_t*& s, uint8_t*& d, uint32_t n, uintptr_t x) {
-    rgb555d_2x_scalar(s, d, n, x);
-}
-void rgb565d_2x_sse2(const uint8_t*& s, uint8_t*& d, uint32_t n, uintptr_t x) {
-    rgb565d_2x_scalar(s, d, n, x);
-}
-
 #endif
 
 } // namespace convert_simd

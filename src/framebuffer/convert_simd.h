@@ -9,9 +9,15 @@
 
 namespace convert_simd {
 
+#ifdef __SSE2__
 #define CONVERT_SIMD_PAIR(name)                                                                    \
     void name##_sse2(const uint8_t*& src, uint8_t*& dst, uint32_t count, uintptr_t extra);         \
     void name##_scalar(const uint8_t*& src, uint8_t*& dst, uint32_t count, uintptr_t extra);
+#else // without SSE2 the scalar twin is the fast form too
+#define CONVERT_SIMD_PAIR(name)                                                                    \
+    void name##_scalar(const uint8_t*& src, uint8_t*& dst, uint32_t count, uintptr_t extra);       \
+    inline constexpr qbx_converter name##_sse2 = name##_scalar;
+#endif
 
 CONVERT_SIMD_PAIR(rgb555)     // qbx_convert_argb8888_rgb555_mmx
 CONVERT_SIMD_PAIR(rgb565)     // qbx_convert_argb8888_rgb565_mmx
@@ -28,10 +34,15 @@ CONVERT_SIMD_PAIR(copy32_2x)  // qbx_mmx_memcpy_32bpp_2x
 #undef CONVERT_SIMD_PAIR
 
 // qbx_mmx_memcpy and qbx_mmx_memset.
-void memcpy_sse2(void* dst, const void* src, uint32_t bytes);
 void memcpy_scalar(void* dst, const void* src, uint32_t bytes);
-void memset_sse2(void* dst, uint32_t value, uint32_t bytes);
 void memset_scalar(void* dst, uint32_t value, uint32_t bytes);
+#ifdef __SSE2__
+void memcpy_sse2(void* dst, const void* src, uint32_t bytes);
+void memset_sse2(void* dst, uint32_t value, uint32_t bytes);
+#else
+inline constexpr auto memcpy_sse2 = memcpy_scalar;
+inline constexpr auto memset_sse2 = memset_scalar;
+#endif
 
 // Calls the SSE2 form or the scalar twin, chosen once.
 template <qbx_converter Fast, qbx_converter Scalar>
