@@ -25,8 +25,8 @@ $(RELEASE)/CMakeCache.txt:
 
 # Every test in the plain build, then the same suite under AddressSanitizer and UBSan.
 test: deps
-	$(MAKE) test-plain
-	$(MAKE) test-asan
+	$(MAKE) --no-print-directory test-plain
+	$(MAKE) --no-print-directory test-asan
 
 test-plain: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
