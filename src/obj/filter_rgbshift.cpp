@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -66,6 +65,9 @@ namespace {
 __m128i load16(const uint8_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
+void store16(uint8_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
 
 // Four output pixels from their own pixels and their two taps.
 __m128i shift_group(__m128i own, __m128i left, __m128i right, __m128i mask) {
@@ -87,30 +89,28 @@ __m128i join(__m128i older, __m128i newer) {
 }
 
 // Groups of four pixels from i while i <= last, in place, with a shift of 4 q + R pixels (q >= 1).
-// The left taps are pixels this pass has rewritten. Read back from the line they would straddle
-// recent stores and stall, so the rewritten groups are also kept whole in an aligned copy and the
-// taps are joined from there; only the first groups, whose taps lie before it, read the line.
+// The left taps are pixels this pass has rewritten. A load straddling two recent stores would
+// stall, so once the taps lie in rewritten groups they are joined from two whole groups, each
+// read back exactly where it was stored; the newer one is carried to the next group as the older.
+// Only the first groups, whose taps lie before the rewritten ones, read the line unaligned.
 template <int R>
 void groups_in_place(uint8_t* line, size_t& i, int64_t last, int64_t q, __m128i mask) {
-    if (last < static_cast<int64_t>(i))
-        return;
-    thread_local std::vector<uint32_t> kept_buffer;
-    const size_t groups = static_cast<size_t>(last - static_cast<int64_t>(i)) / 4 + 1;
-    if (kept_buffer.size() < 4 * groups)
-        kept_buffer.resize(4 * groups);
-    uint32_t* const kept = kept_buffer.data();
-    auto kept_group = [&](int64_t g) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(kept + 4 * g));
-    };
     const int64_t reach = 4 * (4 * q + R);
-    const int64_t from_kept = q + (R ? 1 : 0); // the first group whose taps are all kept
-    for (int64_t g = 0; static_cast<int64_t>(i) <= last; ++g, i += 4) {
+    const int64_t from_rewritten = q + (R ? 1 : 0); // the first group whose taps are all rewritten
+    int64_t g = 0;
+    for (; g < from_rewritten && static_cast<int64_t>(i) <= last; ++g, i += 4) {
         uint8_t* p = line + 4 * i;
-        const __m128i left = g >= from_kept ? join<R>(kept_group(g - from_kept), kept_group(g - q))
-                                            : load16(p - reach);
-        const __m128i out = shift_group(load16(p), left, load16(p + reach), mask);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(kept + 4 * g), out);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), out);
+        store16(p, shift_group(load16(p), load16(p - reach), load16(p + reach), mask));
+    }
+    if (static_cast<int64_t>(i) > last)
+        return;
+    const int64_t back = 16 * q; // from a group to the rewritten group holding its newer taps
+    __m128i older = R ? load16(line + 4 * i - back - 16) : _mm_setzero_si128(); // unused if R = 0
+    for (; static_cast<int64_t>(i) <= last; i += 4) {
+        uint8_t* p = line + 4 * i;
+        const __m128i newer = load16(p - back);
+        store16(p, shift_group(load16(p), join<R>(older, newer), load16(p + reach), mask));
+        older = newer;
     }
 }
 
@@ -167,8 +167,8 @@ void flt_rgbshift_avg_t_sse2(const flt_line& l) {
     } else if (grouped) {
         for (; static_cast<int64_t>(i) <= last; i += 4) {
             const uint8_t* p = src + 4 * i;
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i),
-                             shift_group(load16(p), load16(p - reach), load16(p + reach), mask));
+            store16(dst + 4 * i,
+                    shift_group(load16(p), load16(p - reach), load16(p + reach), mask));
         }
     } else { // one pixel at a time, in order, without clamping
         for (; static_cast<int64_t>(i) <= last; ++i) {

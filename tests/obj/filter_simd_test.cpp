@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <vector>
+
 #include "filter_test_util.h"
 #include "support/test_support.h"
 
@@ -107,6 +110,27 @@ TEST(FilterSimd, SalphaMatchesScalar) {
     per_pixel_cases(detail::flt_salpha_scalar, detail::flt_salpha_sse2, false);
 }
 
+// Every pair of source and third values under weights around the rounding and saturation
+// boundaries (two channels at w, two at v), so that each channel sees every pair of weights.
+TEST(FilterSimd, SalphaMatchesScalarOnEveryValuePair) {
+    const size_t width = 256 * 256;
+    std::vector<uint8_t> src(4 * width), third(4 * width), want(4 * width), got(4 * width);
+    for (size_t k = 0; k < width; ++k) {
+        std::memset(&src[4 * k], static_cast<int>(k & 0xFF), 4);
+        std::memset(&third[4 * k], static_cast<int>(k >> 8), 4);
+    }
+    const uint32_t weights[] = {0, 1, 127, 128, 129, 254, 255};
+    for (uint32_t w : weights)
+        for (uint32_t v : weights) {
+            const uint32_t p0 = w | v << 8 | w << 16 | v << 24, p1 = v | w << 8 | v << 16 | w << 24;
+            detail::flt_salpha_scalar(
+                filter_test::line_of(want.data(), src.data(), third.data(), width, p0, p1));
+            detail::flt_salpha_sse2(
+                filter_test::line_of(got.data(), src.data(), third.data(), width, p0, p1));
+            ASSERT_EQ(want, got) << "weights " << w << ", " << v;
+        }
+}
+
 TEST(FilterSimd, Modp8MatchesScalar) {
     per_pixel_cases(detail::flt_modp8_scalar, detail::flt_modp8_sse2, true);
 }
@@ -192,7 +216,11 @@ TEST(FilterSimd, RgbshiftMatchesScalar) {
             const uint32_t kind = rnd.below(4);
             rec.mask = kind == 0 ? 0x00FFFFFF : kind == 1 ? random_word(rnd) : rnd.next();
             const int32_t w = static_cast<int32_t>(img.width);
-            rec.shift = rnd.below(2) ? rnd.between(-6, 6) : rnd.between(-3 * w, 3 * w);
+            // small shifts, shifts around a few vector widths, shifts up to beyond the line
+            const uint32_t range = rnd.below(3);
+            rec.shift = range == 0   ? rnd.between(-6, 6)
+                        : range == 1 ? rnd.between(-20, 20)
+                                     : rnd.between(-3 * w, 3 * w);
         }
         const bool in_place = it % 3 != 0;
         const size_t dst_at = in_place ? img.at : img.bytes() + rnd.below(4);
