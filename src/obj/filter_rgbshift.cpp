@@ -73,9 +73,9 @@ void store16(uint8_t* p, __m128i v) {
 __m128i shift_group(__m128i own, __m128i left, __m128i right, __m128i mask) {
     left = _mm_and_si128(left, mask);
     right = _mm_and_si128(right, mask);
-    const __m128i avg = _mm_add_epi8(
-        _mm_and_si128(left, right),
-        _mm_and_si128(_mm_srli_epi16(_mm_xor_si128(left, right), 1), _mm_set1_epi8(0x7F)));
+    // pavgb rounds up: (a + b + 1) >> 1; the floor is one less where a + b is odd.
+    const __m128i odd = _mm_and_si128(_mm_xor_si128(left, right), _mm_set1_epi8(1));
+    const __m128i avg = _mm_sub_epi8(_mm_avg_epu8(left, right), odd);
     return _mm_or_si128(_mm_andnot_si128(mask, own), avg);
 }
 
