@@ -102,42 +102,26 @@ __m128i lanes16(uint32_t bytes) {
 } // namespace
 
 void flt_salpha_sse2(const flt_line& l) {
-    // Each channel stays in its own 16-bit lane, no unpacking: blue and red as the low byte of a
-    // lane, green and alpha as the high byte (its value times 256). b * w is then mullo(b, w) for
-    // low bytes and mulhi(b * 256, w * 256) for high bytes; both are exact, and their sums
-    // saturate at 65535 like the reference. The result's high byte is the channel's sum >> 8.
-    const __m128i low_bytes = _mm_set1_epi16(0x00FF);
-    const __m128i high_bytes = _mm_set1_epi16(static_cast<short>(0xFF00));
-    auto low_weights = [](int64_t w) { return _mm_set1_epi32(static_cast<int>(w & 0x00FF00FF)); };
-    auto high_weights = [](int64_t w) {
-        return _mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(w) & 0xFF00FF00));
-    };
-    const __m128i w_third_low = low_weights(l.p0);
-    const __m128i w_third_high = high_weights(l.p0);
-    const __m128i w_src_low = low_weights(l.p1);
-    const __m128i w_src_high = high_weights(l.p1);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i w_third = lanes16(static_cast<uint32_t>(l.p0));
+    const __m128i w_src = lanes16(static_cast<uint32_t>(l.p1));
     auto weigh = [&](__m128i s, __m128i t) {
-        const __m128i low =
-            _mm_adds_epu16(_mm_mullo_epi16(_mm_and_si128(t, low_bytes), w_third_low),
-                           _mm_mullo_epi16(_mm_and_si128(s, low_bytes), w_src_low));
-        const __m128i high =
-            _mm_adds_epu16(_mm_mulhi_epu16(_mm_and_si128(t, high_bytes), w_third_high),
-                           _mm_mulhi_epu16(_mm_and_si128(s, high_bytes), w_src_high));
-        return _mm_or_si128(_mm_srli_epi16(low, 8), _mm_and_si128(high, high_bytes));
+        // Each product fits 16 bits unsigned; their sum saturates at 65535.
+        return _mm_srli_epi16(
+            _mm_adds_epu16(_mm_mullo_epi16(t, w_third), _mm_mullo_epi16(s, w_src)), 8);
     };
     const uint8_t* const src = l.src;
     const uint8_t* const third = l.third;
     uint8_t* const dst = l.dst;
     const size_t width = l.bytes / 4;
     size_t i = 0;
-    for (; i + 8 <= width; i += 8) {
-        const __m128i a = weigh(load(src + 4 * i), load(third + 4 * i));
-        const __m128i b = weigh(load(src + 4 * i + 16), load(third + 4 * i + 16));
-        store(dst + 4 * i, a);
-        store(dst + 4 * i + 16, b);
+    for (; i + 4 <= width; i += 4) {
+        const __m128i s = load(src + 4 * i);
+        const __m128i t = load(third + 4 * i);
+        const __m128i lo = weigh(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(t, zero));
+        const __m128i hi = weigh(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(t, zero));
+        store(dst + 4 * i, _mm_packus_epi16(lo, hi));
     }
-    for (; i + 4 <= width; i += 4)
-        store(dst + 4 * i, weigh(load(src + 4 * i), load(third + 4 * i)));
     salpha_tail(l, i);
 }
 
