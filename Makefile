@@ -7,7 +7,7 @@ FUZZDIR ?= build-fuzz
 FUZZ_SECONDS ?= 30
 SHELL   := /bin/bash
 
-.PHONY: all deps test test-plain test-asan demo bench fuzz format clean
+.PHONY: all deps test test-plain test-asan demo bench instructions fuzz format clean
 
 all: test-plain
 
@@ -47,6 +47,19 @@ bench: deps $(RELEASE)/CMakeCache.txt
 	@for b in $(RELEASE)/bench/bench_*; do \
 		[ -x "$$b" ] || continue; echo "== $$b"; \
 		"$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; \
+	done
+
+# Instructions per kaleidoscope frame of kernel work, counted by callgrind over FRAMES frames:
+# steady where timings drift with the machine's load.
+FRAMES ?= 20
+instructions: deps $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j $(JOBS) --target frame_instructions
+	@for set in sse2 scalar; do \
+		count=$$(valgrind --tool=callgrind --callgrind-out-file=/dev/null --collect-atstart=no \
+			--toggle-collect='*run_frames*' $(RELEASE)/bench/frame_instructions $$set $(FRAMES) 2>&1 \
+			| sed -n 's/.*Collected : *//p'); \
+		[ -n "$$count" ] || exit 1; \
+		echo "$$set: $$((count / $(FRAMES))) instructions per frame"; \
 	done
 
 # Each libFuzzer target runs for FUZZ_SECONDS on its own corpus folder.
