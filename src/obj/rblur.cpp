@@ -254,22 +254,26 @@ class VerticalBlends {
     void compute(const RowTaps& row, const LineTaps& taps, int width) {
         const int first = std::max(taps.firstColumn, 0),
                   last = std::min(taps.lastColumn, width - 1);
-        int c = first;
-        for (; c + 3 <= last; c += 4) {
-            const __m128i near =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.near + 4 * c));
-            const __m128i toward =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.toward + 4 * c));
-            store(c, blend(row, _mm_unpacklo_epi8(near, near), _mm_unpacklo_epi8(toward, toward)));
-            store(c + 2,
-                  blend(row, _mm_unpackhi_epi8(near, near), _mm_unpackhi_epi8(toward, toward)));
+        const __m128i nearWeight = row.nearWeight, towardWeight = row.towardWeight;
+        // Bytes b doubled into 16-bit lanes (b * 257), halved and weighted, as in weighted_taps.
+        auto blend = [&](__m128i near, __m128i toward) {
+            return _mm_add_epi16(_mm_mulhi_epi16(_mm_srli_epi16(toward, 1), towardWeight),
+                                 _mm_mulhi_epi16(_mm_srli_epi16(near, 1), nearWeight));
+        };
+        const uint8_t* near = row.near + 4 * first;
+        const uint8_t* toward = row.toward + 4 * first;
+        int16_t* out = column(first);
+        int count = last - first + 1;
+        for (; count >= 4; count -= 4, near += 16, toward += 16, out += 16) {
+            const __m128i n = _mm_loadu_si128(reinterpret_cast<const __m128i*>(near));
+            const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(toward));
+            store(out, blend(_mm_unpacklo_epi8(n, n), _mm_unpacklo_epi8(t, t)));
+            store(out + 8, blend(_mm_unpackhi_epi8(n, n), _mm_unpackhi_epi8(t, t)));
         }
-        for (; c <= last; ++c) {
-            const __m128i near = load_pixel(row.near + 4 * c);
-            const __m128i toward = load_pixel(row.toward + 4 * c);
-            _mm_storel_epi64(
-                reinterpret_cast<__m128i*>(column(c)),
-                blend(row, _mm_unpacklo_epi8(near, near), _mm_unpacklo_epi8(toward, toward)));
+        for (; count > 0; --count, near += 4, toward += 4, out += 4) {
+            const __m128i n = load_pixel(near), t = load_pixel(toward);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out),
+                             blend(_mm_unpacklo_epi8(n, n), _mm_unpacklo_epi8(t, t)));
         }
         if (taps.firstColumn < 0)
             std::memcpy(column(-1), column(0), 8);
@@ -288,15 +292,10 @@ class VerticalBlends {
     }
 
   private:
-    // Bytes b doubled into 16-bit lanes (b * 257) to vertical blends, as in weighted_taps.
-    static __m128i blend(const RowTaps& row, __m128i near, __m128i toward) {
-        return _mm_add_epi16(_mm_mulhi_epi16(_mm_srli_epi16(toward, 1), row.towardWeight),
-                             _mm_mulhi_epi16(_mm_srli_epi16(near, 1), row.nearWeight));
+    static void store(int16_t* out, __m128i twoColumns) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), twoColumns);
     }
-    void store(int c, __m128i twoColumns) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(column(c)), twoColumns);
-    }
-    int16_t* column(int c) { return lanes_ + offset(c) / 2; }
+    int16_t* column(int c) { return lanes_ + 4 * (c + 1); }
 
     alignas(16) int16_t lanes_[4 * (kMaxWidth + 2)];
 };
