@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -121,20 +122,10 @@ class CellQuarter {
         __m128i v = _mm_unpackhi_epi64(uvL01, uvL23);
         const __m128i du = _mm_srai_epi32(_mm_sub_epi32(_mm_unpacklo_epi64(uvR01, uvR23), u), 3);
         const __m128i dv = _mm_srai_epi32(_mm_sub_epi32(_mm_unpackhi_epi64(uvR01, uvR23), v), 3);
-        // Kept in a register: accumulated in the member, it chains every column through memory.
-        __m128i lastTexel = _mm_setzero_si128();
-
-        // Unrolled so that the stores get fixed addresses.
-#pragma GCC unroll 4
-        for (int x = 0; x < kCell; x += 2) {
-            weights_[x] = column(u, v, x, lastTexel);
-            u = _mm_add_epi32(u, du);
-            v = _mm_add_epi32(v, dv);
-            weights_[x + 1] = column(u, v, x + 1, lastTexel);
-            u = _mm_add_epi32(u, du);
-            v = _mm_add_epi32(v, dv);
-        }
-        last_texel_ = lastTexel;
+        if constexpr (TexWidth == 256)
+            walk_16(u, v, du, dv);
+        else
+            walk_32(u, v, du, dv);
     }
 
     void draw(uint8_t* dst, const uint8_t* texture) const {
@@ -169,21 +160,59 @@ class CellQuarter {
                       _mm_castsi128_ps(lines));
     }
 
-    // Stores the texel indices of one pixel column, marks in `lastTexel` the lines that sample
-    // the last texel, and returns the column's weights: the right weight fu >> 1 in the low half
-    // of each line's 32 bits, the upper weight 510 - 2fv in the high half.
-    __m128i column(__m128i u, __m128i v, int x, __m128i& lastTexel) {
-        constexpr int kRowShift = TexWidth == 512 ? 1 : 0;
-        const __m128i row = _mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0xFF00)), kRowShift);
-        const __m128i col = _mm_and_si128(_mm_srli_epi32(u, 8), _mm_set1_epi32(TexWidth - 1));
-        const __m128i index = _mm_or_si128(row, col);
-        _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), index);
-        lastTexel = _mm_or_si128(lastTexel, _mm_cmpeq_epi32(index, _mm_set1_epi32(kLastTexel)));
+    // The 512-wide texture needs 17 bits of u: the walk goes one column at a time in 32-bit lanes.
+    void walk_32(__m128i u, __m128i v, __m128i du, __m128i dv) {
+        // Kept in a register: accumulated in the member, it chains every column through memory.
+        __m128i lastTexel = _mm_setzero_si128();
+        // Unrolled so that the stores get fixed addresses.
+#pragma GCC unroll 8
+        for (int x = 0; x < kCell; ++x) {
+            const __m128i row =
+                _mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0xFF00)), TexWidth / 512);
+            const __m128i col = _mm_and_si128(_mm_srli_epi32(u, 8), _mm_set1_epi32(TexWidth - 1));
+            const __m128i index = _mm_or_si128(row, col);
+            _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), index);
+            lastTexel = _mm_or_si128(lastTexel, _mm_cmpeq_epi32(index, _mm_set1_epi32(kLastTexel)));
+            const __m128i right = _mm_and_si128(_mm_srli_epi32(u, 1), _mm_set1_epi32(0x7F));
+            // 510 - 2fv is 2fv with its eight bits flipped.
+            const __m128i upper =
+                _mm_andnot_si128(_mm_slli_epi32(v, 17), _mm_set1_epi32(0x1FE0000));
+            weights_[x] = _mm_or_si128(right, upper);
+            u = _mm_add_epi32(u, du);
+            v = _mm_add_epi32(v, dv);
+        }
+        last_texel_ = lastTexel;
+    }
 
-        const __m128i right = _mm_and_si128(_mm_srli_epi32(u, 1), _mm_set1_epi32(0x7F));
-        // 510 - 2fv is 2fv with its eight bits flipped.
-        const __m128i upper = _mm_andnot_si128(_mm_slli_epi32(v, 17), _mm_set1_epi32(0x1FE0000));
-        return _mm_or_si128(right, upper);
+    // The 256-wide texture needs only the low 16 bits of u and v (the walk keeps them modulo
+    // 2^16), so 16-bit lanes hold two columns of the four lines and one step walks both.
+    void walk_16(__m128i u, __m128i v, __m128i du, __m128i dv) {
+        auto low_halves = [](__m128i first, __m128i second) {
+            auto sign_extended = [](__m128i a) {
+                return _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
+            };
+            return _mm_packs_epi32(sign_extended(first), sign_extended(second));
+        };
+        __m128i u2 = low_halves(u, _mm_add_epi32(u, du));
+        __m128i v2 = low_halves(v, _mm_add_epi32(v, dv));
+        const __m128i du2 = _mm_slli_epi16(low_halves(du, du), 1);
+        const __m128i dv2 = _mm_slli_epi16(low_halves(dv, dv), 1);
+        __m128i lastTexel = _mm_setzero_si128();
+#pragma GCC unroll 4
+        for (int x = 0; x < kCell; x += 2) {
+            const __m128i index = _mm_or_si128(_mm_and_si128(v2, _mm_set1_epi16(int16_t(0xFF00))),
+                                               _mm_srli_epi16(u2, 8));
+            _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), index); // columns x, x + 1
+            lastTexel =
+                _mm_or_si128(lastTexel, _mm_cmpeq_epi16(index, _mm_set1_epi16(int16_t(-1))));
+            const __m128i right = _mm_and_si128(_mm_srli_epi16(u2, 1), _mm_set1_epi16(0x7F));
+            const __m128i upper = _mm_andnot_si128(_mm_slli_epi16(v2, 1), _mm_set1_epi16(0x1FE));
+            weights_[x] = _mm_unpacklo_epi16(right, upper);
+            weights_[x + 1] = _mm_unpackhi_epi16(right, upper);
+            u2 = _mm_add_epi16(u2, du2);
+            v2 = _mm_add_epi16(v2, dv2);
+        }
+        last_texel_ = lastTexel;
     }
 
     // Pixel x of lines Line and Line + 2 as eight 16-bit channels.
@@ -233,9 +262,13 @@ class CellQuarter {
         }
     }
 
-    alignas(16) int32_t index_[kCell][4];
-    __m128i weights_[kCell]; // per column, as returned by column()
-    __m128i last_texel_;     // nonzero if some pixel of the quarter samples the last texel
+    // Texel indices by column and line; 16 bits hold those of the 256-wide texture.
+    using Index = std::conditional_t<TexWidth == 256, uint16_t, int32_t>;
+    alignas(16) Index index_[kCell][4];
+    // Per column and line: the right weight fu >> 1 in the low half of the line's 32 bits, the
+    // upper weight 510 - 2fv in the high half.
+    __m128i weights_[kCell];
+    __m128i last_texel_; // nonzero if some pixel of the quarter samples the last texel
 };
 
 template <int TexWidth>
