@@ -167,8 +167,8 @@ class CellQuarter {
         // Unrolled so that the stores get fixed addresses.
 #pragma GCC unroll 8
         for (int x = 0; x < kCell; ++x) {
-            const __m128i row =
-                _mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0xFF00)), TexWidth / 512);
+            constexpr int kRowShift = TexWidth == 512 ? 1 : 0; // v's texel row times the width
+            const __m128i row = _mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0xFF00)), kRowShift);
             const __m128i col = _mm_and_si128(_mm_srli_epi32(u, 8), _mm_set1_epi32(TexWidth - 1));
             const __m128i index = _mm_or_si128(row, col);
             _mm_store_si128(reinterpret_cast<__m128i*>(index_[x]), index);
