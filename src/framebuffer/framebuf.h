@@ -4,6 +4,24 @@
 
 #include "framebuffer/surface.h"
 
+// Makes the mode of handle `index` (from qbx_addmode) the current one: window or full screen,
+// display surfaces, pixel converter. 0 or an error code.
+uint32_t qbx_setmode(int32_t index);
+// Undoes the current mode, if any; the two names are one operation. 0.
+uint32_t qbx_donemode();
+uint32_t qbx_restoremode();
+
+// Converts `picture` (of the depth given to qbx_addmode) into the current mode's display surface.
+// 0 or an error code.
+uint32_t qbx_update(qbx_surface& picture, uint32_t flags);
+// Shows what qbx_update wrote. Flag 0x1 waits for the vertical blank; 0x80000000 does not pump
+// window messages. 0 or an error code.
+uint32_t qbx_flip(uint32_t flags);
+// Handles every pending window message; then sleeps 1 ms when `sleep`.
+void qbx_messageloop(bool sleep);
+// True once the user asked to quit (Escape or closing the window).
+bool qbx_isexit();
+
 // Error codes of these services.
 constexpr uint32_t QBX_ERR_NO_MODE = 0xA000;       // no display mode is set
 constexpr uint32_t QBX_ERR_DIRECT_COLOUR = 0x8201; // palettes need an 8-bit picture or display

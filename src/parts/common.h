@@ -9,9 +9,9 @@ class qbx_surface;
 class Timeline;
 
 struct commonResources {
-    qbx_surface* alpha = nullptr;         // "assets\alpha.tga", 8-bit brightness mask
-    qbx_surface* overlay = nullptr;       // "assets\overlay.tga", a strip of 16 x 16 sprites
-    unsigned char* overlayMap = nullptr;  // 20 x 11 bytes: 0 empty, k draws sprite k-1
+    qbx_surface* alpha = nullptr;        // "assets\alpha.tga", 8-bit brightness mask
+    qbx_surface* overlay = nullptr;      // "assets\overlay.tga", a strip of 16 x 16 sprites
+    unsigned char* overlayMap = nullptr; // 20 x 11 bytes: 0 empty, k draws sprite k-1
 };
 extern commonResources common;
 

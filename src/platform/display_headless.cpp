@@ -49,6 +49,11 @@ struct headless_surface : display_surface {
     uint32_t bytes_per_pixel() const { return (bpp + 7) / 8; }
 };
 
+void present(headless_surface& picture) {
+    if (config.on_present)
+        config.on_present({picture.pixels.data(), picture.pitch, picture.width, picture.height, 0});
+}
+
 class headless_display final : public display {
   public:
     headless_display();
@@ -284,6 +289,7 @@ int32_t headless_display::flip(display_surface* primary) {
         return DISPLAY_ERR_SURFACE_LOST;
     if (s->locked || s->back->locked)
         return DISPLAY_ERR_BUSY;
+    present(*s->back);
     s->pixels.swap(s->back->pixels);
     ++record.flips;
     return DISPLAY_OK;
@@ -318,6 +324,8 @@ int32_t headless_display::blit(display_surface* destination, const display_rect&
                         &src->pixels[size_t(sy) * src->pitch + size_t(sx) * bytes], bytes);
         }
     }
+    if (dst->primary)
+        present(*src);
     ++record.blits;
     return DISPLAY_OK;
 }

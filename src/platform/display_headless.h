@@ -4,6 +4,7 @@
 // path above it can be exercised without a screen. It never blocks and never shows a box: message
 // boxes are only recorded.
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +50,9 @@ struct headless_config {
     std::optional<display_pixel_format> format;
     // Result of each operation: 0 lets it work, a negative code makes it fail with that code.
     std::array<int32_t, static_cast<size_t>(headless_op::count)> fail{};
+    // Sees every picture that reaches the screen: the source of a blit to a primary surface, or
+    // the back buffer about to be shown by a flip, in that surface's own pixel format.
+    std::function<void(const display_lock& picture)> on_present;
 
     void fail_on(headless_op op, int32_t result = DISPLAY_ERR_FAILED) {
         fail[static_cast<size_t>(op)] = result;

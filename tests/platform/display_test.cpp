@@ -299,3 +299,25 @@ TEST(SdlDisplay, OffersTheClassicSizesAndNoFakeSurfaces) {
     sdl->quit();
     unsetenv("SDL_VIDEODRIVER");
 }
+
+TEST_F(Headless, PresentedPicturesReachTheObserver) {
+    std::vector<uint32_t> seen; // first pixel of every presented picture
+    headless_display_config().on_present = [&](const display_lock& picture) {
+        EXPECT_EQ(2u, picture.width);
+        seen.push_back(*reinterpret_cast<const uint32_t*>(picture.data));
+    };
+    display_surface *picture = nullptr, *other = nullptr, *primary = nullptr;
+    ASSERT_EQ(0, device->create_offscreen(2, 2, picture));
+    ASSERT_EQ(0, device->create_offscreen(2, 2, other));
+    ASSERT_EQ(0, device->create_primary(primary));
+    display_lock lock;
+    ASSERT_EQ(0, device->lock(picture, lock));
+    *reinterpret_cast<uint32_t*>(lock.data) = 7;
+    ASSERT_EQ(0, device->unlock(picture));
+    ASSERT_EQ(0, device->blit(other, {0, 0, 2, 2}, picture, {0, 0, 2, 2})); // off screen: unseen
+    ASSERT_EQ(0, device->blit(primary, {0, 0, 2, 2}, picture, {0, 0, 2, 2}));
+    EXPECT_EQ(std::vector<uint32_t>{7}, seen);
+    device->release(picture);
+    device->release(other);
+    device->release(primary);
+}
