@@ -38,8 +38,12 @@ test-asan: $(ASAN)/CMakeCache.txt
 		ctest --output-on-failure -j $(JOBS)
 
 # The demo reads its module, images and tracks relative to the working directory.
+DEMO_CONTENT := zoveta.xm assets/alpha.tga assets/overlay.tga assets/texture.tga \
+	assets/texture1.tga assets/512.tga assets/logo.tga tracks
 demo: deps $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j $(JOBS) --target demo
+	@missing=""; for f in $(DEMO_CONTENT); do [ -e "content/$$f" ] || missing="$$missing $$f"; done; \
+	if [ -n "$$missing" ]; then echo "make demo: missing from content/:$$missing" >&2; exit 1; fi
 	cd content && ../$(RELEASE)/demo $(ARGS)
 
 bench: deps $(RELEASE)/CMakeCache.txt
