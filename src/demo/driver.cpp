@@ -92,7 +92,7 @@ bool initAll(demo_run& run, const std::string& editor) {
     progressDot();
 
     // Every run starts from the same random state, so a run can be replayed frame by frame.
-    resetRandom();
+    reset_random_state();
     common.alpha = loadTexture("assets\\alpha.tga", false, true);
     progressDot();
     common.overlay = loadTexture("assets\\overlay.tga", false, false);
@@ -106,7 +106,7 @@ bool initAll(demo_run& run, const std::string& editor) {
     run.parts[SCENE_KALEIDO] = std::make_unique<kaleido0>();
     const int kaleidoFailed = run.parts[SCENE_KALEIDO]->init(run.back.get(), 0);
     progressDot();
-    if (!common.alpha || !common.overlay || bitmapdistFailed || kaleidoFailed)
+    if (bitmapdistFailed || kaleidoFailed)
         return false;
 
     run.timer->set(0.0);

@@ -134,6 +134,24 @@ Bytes FakeEditor::receive(size_t count) {
     return bytes;
 }
 
+Bytes FakeEditor::receive_for(int milliseconds) {
+    Bytes bytes;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd entry{connection_, POLLIN, 0};
+        if (left.count() <= 0 || poll(&entry, 1, int(left.count())) != 1)
+            return bytes;
+        uint8_t chunk[256];
+        const ssize_t got = recv(connection_, chunk, sizeof chunk, 0);
+        if (got <= 0)
+            return bytes;
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+}
+
 bool FakeEditor::closed_by_program() {
     uint8_t byte;
     if (connection_ < 0)
