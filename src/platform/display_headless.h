@@ -56,8 +56,10 @@ struct headless_config {
     // once `pass` more calls of it have worked.
     std::array<int32_t, static_cast<size_t>(headless_op::count)> fail{};
     std::array<uint32_t, static_cast<size_t>(headless_op::count)> pass{};
-    // Sees every picture that reaches the screen: the source of a blit to a primary surface, or
-    // the back buffer about to be shown by a flip, in that surface's own pixel format.
+    // Sees every picture that reaches the screen, in that surface's own pixel format: the source
+    // of a blit to a primary surface, the back buffer about to be shown by a flip, or a primary
+    // surface without a flip chain when it is unlocked (what was written into it shows at once).
+    // Setting a mode shows its cleared pages this way too.
     std::function<void(const display_lock& picture)> on_present;
 
     void fail_on(headless_op op, int32_t result = DISPLAY_ERR_FAILED, uint32_t after = 0) {
