@@ -51,7 +51,9 @@ void DemoFolder::track(const std::string& name, const std::vector<track_key>& ke
 }
 
 void DemoFolder::run_track(const std::vector<std::pair<int, float>>& keys) {
-    std::vector<track_key> out = {{0, 0.0f, KEY_STEP}};
+    std::vector<track_key> out;
+    if (keys.empty() || keys.front().first > 0)
+        out.push_back({0, 0.0f, KEY_STEP});
     for (const auto& [row, value] : keys)
         out.push_back({row, value, KEY_STEP});
     track("main#run", out);

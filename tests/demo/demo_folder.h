@@ -17,7 +17,7 @@ class DemoFolder {
 
     // Writes the track file of `name`.
     void track(const std::string& name, const std::vector<track_key>& keys);
-    // "main#run" at 0 from the start, at `value` from `row` on, and so on: step keys.
+    // "main#run" as step keys (row, value), from 0 at row 0 unless the first key is there.
     void run_track(const std::vector<std::pair<int, float>>& keys);
     void remove(const std::string& relative);
 

@@ -45,8 +45,8 @@ class DriverRun : public ::testing::Test {
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         unsetenv("DEMO_EDITOR");
         headless_display_reset();
-        // One doubled full-screen mode for the 320 x 180 picture.
-        headless_display_config().modes = {{640, 360, 32}};
+        // One full-screen mode of 4:3 for the 320 x 180 picture, shown doubled.
+        headless_display_config().modes = {{640, 480, 32}};
         headless_display_config().on_present = [this](const display_lock& picture) {
             ++pictures_;
             last_picture_.assign(picture.data,

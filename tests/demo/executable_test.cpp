@@ -103,7 +103,7 @@ TEST_F(Executable, RunEndsByItselfAndWritesTheProfile) {
     ASSERT_EQ(expected_start, r.out.substr(0, expected_start.size())) << r.out;
     unsigned frames = 0;
     double seconds = 0, fps = 0, longest = 0, longest_fps = 0, p95 = 0, p95_fps = 0;
-    ASSERT_EQ(8, std::sscanf(r.out.c_str() + expected_start.size(),
+    ASSERT_EQ(7, std::sscanf(r.out.c_str() + expected_start.size(),
                              "%u frames in %lf seconds = avg %lf fps\nlongest frame %lf ms [%lf "
                              "fps], 95%% perc %lf ms [%lf fps]\n",
                              &frames, &seconds, &fps, &longest, &longest_fps, &p95, &p95_fps))
@@ -169,6 +169,7 @@ TEST_F(Executable, StartupFailures) {
 }
 
 TEST_F(Executable, NoDisplayEndsWithTheLibraryError) {
+    folder.run_track({{0, -1.0f}});
     ProcessSpec s = spec({"auto"});
     s.env["DEMO_DISPLAY"] = std::nullopt;
     s.env["DISPLAY"] = std::nullopt;
@@ -299,7 +300,7 @@ TEST_F(LiveEditing, PauseStopsClockAndMusicAndADroppedEditorIsSurvived) {
     editor.reset(); // gone, listener and all
     const ProcessResult r = demo.wait();
     EXPECT_EQ(0, r.exit_code);
-    EXPECT_TRUE(ends_with(r.out, BANNER)) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find(BANNER)) << r.out;
     EXPECT_EQ("sync editor at " + host +
                   ": connection lost, playing on and reconnecting when "
                   "it is back\n",

@@ -56,11 +56,12 @@ FakeEditor::FakeEditor() {
     port_ = ntohs(address.sin_port);
 }
 
+// The listener goes first, so a program that notices the hang-up finds nobody to reconnect to.
 FakeEditor::~FakeEditor() {
     join();
-    hang_up();
     if (listener_ >= 0)
         close(listener_);
+    hang_up();
 }
 
 std::string FakeEditor::host() const {
