@@ -33,10 +33,7 @@ xm::song one_pattern_song(uint16_t channels) {
     s.channels = channels;
     s.orders = {0};
     s.patterns.resize(1);
-    xm::instrument ins;
-    ins.name = "square";
-    ins.samples = {square(false)};
-    s.instruments.push_back(ins);
+    s.instruments.push_back({"square", {square(false)}});
     return s;
 }
 

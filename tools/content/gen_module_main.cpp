@@ -1,14 +1,21 @@
-// gen_module: writes the soundtrack "zoveta.xm".
+// gen_module: writes the soundtrack "zoveta.xm", or lists its sections (name, first bar, bars).
 //
 //   gen_module <out.xm>
+//   gen_module --sections
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include "content/score.h"
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--sections") == 0) {
+        for (const content::section& s : content::song_sections())
+            std::printf("%s %d %d\n", s.name.c_str(), s.first_bar, s.bars);
+        return 0;
+    }
     if (argc != 2) {
-        std::fputs("usage: gen_module <out.xm>\n", stderr);
+        std::fputs("usage: gen_module <out.xm>\n       gen_module --sections\n", stderr);
         return 2;
     }
     try {

@@ -32,11 +32,11 @@ enum channel : int {
 constexpr uint8_t channel_pan[channel_count] = {128, 128, 150, 100, 128, 128, 64, 128, 192,
                                                 80,  140, 176, 96,  168, 128, 76, 180, 160};
 
-// Set on the first row: the whole mix sits below full scale by this (0..64).
-constexpr uint8_t global_volume = 64;
+// Every note's volume is raised by this (up to the tracker's 64) when the cells are written: the
+// levels in the score are the balance, this sets the loudness of the whole mix.
+constexpr double mix_gain = 1.25;
 
 constexpr uint8_t effect_set_panning = 0x08;
-constexpr uint8_t effect_global_volume = 0x10;
 
 constexpr uint8_t drum_note = xm::note_number(4, 0); // drum samples play at their own rate
 
@@ -249,7 +249,7 @@ class arrangement {
                 c.instrument = e.instrument;
             }
             if (e.volume >= 0)
-                c.volume = uint8_t(0x10 + e.volume);
+                c.volume = uint8_t(0x10 + std::min(64L, std::lround(e.volume * mix_gain)));
             if (e.effect) {
                 c.effect = e.effect;
                 c.param = e.param;
@@ -299,8 +299,9 @@ const std::string half_arp = "0.2.4.2.1.3.5.3.";
 
 const std::vector<section>& song_sections() {
     static const std::vector<section> sections = {
-        {"intro", 0, 8},      {"build", 8, 8}, {"theme", 16, 16},  {"bridge", 32, 8},
-        {"breakdown", 40, 8}, {"rise", 48, 4}, {"climax", 52, 20}, {"outro", 72, 16},
+        {"intro", 0, 8},    {"build", 8, 8},      {"theme", 16, 16},
+        {"bridge", 32, 8},  {"breakdown", 40, 8}, {"rise", 48, 4},
+        {"climax", 52, 16}, {"tag", 68, 4},       {"outro", 72, 16},
     };
     return sections;
 }
@@ -326,7 +327,6 @@ xm::song make_song() {
     chords.insert(chords.end(), {Bb, C, Dm, Dm}); // final cadence: 84-87
     arrangement a(chords);
     const int end_row = song_bars() * rows_per_bar;
-    a.effect(0, ch_crash, effect_global_volume, global_volume);
 
     // Intro, bars 0-7: the chords swell in alone; the arpeggio and the hook on a bell join.
     for (int bar = 0; bar < 8; ++bar)

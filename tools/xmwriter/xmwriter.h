@@ -8,6 +8,7 @@
 // names longer than their field are cut.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace xm {
@@ -78,6 +79,10 @@ struct auto_vibrato {
 
 // An instrument plays its first sample on every note.
 struct instrument {
+    instrument() = default;
+    instrument(std::string name_, std::vector<sample> samples_)
+        : name(std::move(name_)), samples(std::move(samples_)) {}
+
     std::string name;
     std::vector<sample> samples; // at most 16
     envelope volume_envelope;
