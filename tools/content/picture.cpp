@@ -76,7 +76,7 @@ std::vector<colour> land() {
             above[size_t(y) * width + size_t(x)] = sky(y);
     noise_source stars(61);
     for (int i = 0; i < 320; ++i) {
-        const int x = int(stars.unit() * width), y = int(stars.unit() * 100);
+        const int x = int(stars.unit() * width), y = 4 + int(stars.unit() * 96);
         const double glow = 0.25 + 0.75 * std::pow(stars.unit(), 3.0);
         const colour tint = mix(hex(0xA8C0FF), hex(0xFFE8C8), stars.unit());
         above[size_t(y) * width + size_t(x)] = above[size_t(y) * width + size_t(x)] + tint * glow;
@@ -172,7 +172,7 @@ media::image make_picture() {
         const double w = (8 - k) / 9.0;
         for (int x = 0; x < width; ++x) {
             uint32_t& p = out.at(x, height - 1 - k);
-            p = to_pixel(mix(from_pixel(p), from_pixel(out.at(x, k)), w * 0.5));
+            p = to_pixel(mix(from_pixel(p), from_pixel(out.at(x, 0)), w));
         }
     }
     return out;
