@@ -141,9 +141,11 @@ TEST(Tracks, ScenesChangeOnlyOnSectionBorders) {
     for (const content::section& s : content::song_sections())
         borders.insert(s.first_bar * content::rows_per_bar);
     const int end = content::song_bars() * content::rows_per_bar;
-    for (const track_key& k : run->keys)
-        if (k.value >= 0)
+    for (const track_key& k : run->keys) {
+        if (k.value >= 0) {
             EXPECT_TRUE(borders.count(k.row)) << "scene change at row " << k.row;
+        }
+    }
     EXPECT_EQ(end - 1, run->keys.back().row) << "the demo ends on the music's last row";
 }
 
