@@ -4,7 +4,7 @@
 
 #include "content/images.h"
 #include "content/paint.h"
-#include "content/synth.h"
+#include "content/random.h"
 
 namespace content {
 

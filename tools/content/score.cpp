@@ -330,7 +330,7 @@ xm::song make_song() {
 
     // Intro, bars 0-7: the chords swell in alone; the arpeggio and the hook on a bell join.
     for (int bar = 0; bar < 8; ++bar)
-        a.pad_chord(bar, std::min(36, 18 + 4 * bar));
+        a.pad_chord(bar, std::min(34, 18 + 4 * bar));
     for (int bar = 4; bar < 8; ++bar) {
         a.arpeggio(bar, half_arp, 10 + 3 * (bar - 4));
         a.melody(bar, ch_bell, bell, 26, hook[bar - 4]);
@@ -342,7 +342,7 @@ xm::song make_song() {
         const bool second_half = bar >= 12;
         a.pad_chord(bar, 34);
         a.arpeggio(bar, arp_line, 18 + bar - 8);
-        a.bass_line(bar, second_half ? "R.....R._R......" : "R.......R.......", 40 + bar - 8);
+        a.bass_line(bar, second_half ? "R.....R._R......" : "R.......R.......", 36 + bar - 8);
         a.drums(bar, ch_kick, kick, second_half ? "X.........X....." : "X.......X.......", 60);
         a.drums(bar, ch_hat, closed_hat, second_half ? "o.x.o.x.o.x.o.x." : "g.o.g.o.g.o.g.o.", 48);
         if (bar >= 12 && bar < 15)
@@ -355,16 +355,16 @@ xm::song make_song() {
     // Theme, bars 16-31: the hook over the full beat, then again with a new turn at its end.
     const char* const theme_kick[2] = {"X.........X.....", "X.........X...x."};
     for (int bar = 16; bar < 32; ++bar) {
-        a.pad_chord(bar, 30);
+        a.pad_chord(bar, 27);
         a.arpeggio(bar, arp_line, 20);
-        a.bass_line(bar, "R.....R._R.O.._.", 50);
+        a.bass_line(bar, "R.....R._R.O.._.", 44);
         a.drums(bar, ch_kick, kick, theme_kick[bar % 2], 64);
         a.drums(bar, ch_snare, snare, "....X.......X..g", 56);
         a.drums(bar, ch_hat, closed_hat, "o.x.o.x.o.x.o.x.", 50);
         if (bar % 2)
             a.drums(bar, ch_open_hat, open_hat, "..............o.", 40);
         const int line = (bar - 16) % 8;
-        a.melody(bar, ch_lead, lead, 46, bar == 31 ? "G5 . . . E5 . F5 G5" : hook[line]);
+        a.melody(bar, ch_lead, lead, 56, bar == 31 ? "G5 . . . E5 . F5 G5" : hook[line]);
     }
     a.drums(31, ch_snare, snare, "....X.......XxXX", 56);
     a.note(16 * rows_per_bar, ch_crash, drum_note, crash, 48);
@@ -372,14 +372,14 @@ xm::song make_song() {
 
     // Bridge, bars 32-39: the second theme over iv - VI - III - V, open hats on the off-beats.
     for (int bar = 32; bar < 40; ++bar) {
-        a.pad_chord(bar, 30);
+        a.pad_chord(bar, 27);
         a.arpeggio(bar, arp_line, 20);
-        a.bass_line(bar, "R.....R._R.O.._.", 50);
+        a.bass_line(bar, "R.....R._R.O.._.", 44);
         a.drums(bar, ch_kick, kick, theme_kick[bar % 2], 64);
         a.drums(bar, ch_snare, snare, "....X.......X..g", 56);
         a.drums(bar, ch_hat, closed_hat, "o.x.o.x.o.x.o.x.", 46);
         a.drums(bar, ch_open_hat, open_hat, "..o...o...o...o.", 32);
-        a.melody(bar, ch_lead, lead, 46, bridge_theme[bar - 32]);
+        a.melody(bar, ch_lead, lead, 56, bridge_theme[bar - 32]);
     }
     a.drums(39, ch_snare, snare, "....X...xxxxXXXX", 56);
     a.note(32 * rows_per_bar, ch_crash, drum_note, crash, 44);
@@ -391,7 +391,7 @@ xm::song make_song() {
     for (int bar = 40; bar < 48; ++bar) {
         a.pad_chord(bar, 34);
         a.arpeggio(bar, half_arp, 16);
-        a.bass_line(bar, "R...............", 36);
+        a.bass_line(bar, "R...............", 34);
         a.melody(bar, ch_bell, bell, 40, hook[bar - 40]);
         if (bar >= 46)
             a.drums(bar, ch_hat, closed_hat, "g.o.g.o.g.o.g.o.", 48);
@@ -412,7 +412,7 @@ xm::song make_song() {
         a.drums(bar, ch_kick, kick, "X...X...X...X...", 44 + 6 * step);
         a.drums(bar, ch_snare, snare, rise_snare[step], 34 + 8 * step);
         a.drums(bar, ch_hat, closed_hat, "o.x.o.x.o.x.o.x.", 40);
-        a.melody(bar, ch_lead, lead, 34 + 4 * step, rise_line[step]);
+        a.melody(bar, ch_lead, lead, 40 + 4 * step, rise_line[step]);
     }
     a.note(51 * rows_per_bar, ch_crash, drum_note, reverse_crash, 52);
 
@@ -421,30 +421,30 @@ xm::song make_song() {
     const char* const tag[4] = {"D6 . . . A#5 . G5 .", "F5 . D6 . . . C6 A#5", "C6 . . . E6 . . .",
                                 "C#6 . . . . . . ."};
     for (int bar = 52; bar < 72; ++bar) {
-        a.pad_chord(bar, 32);
+        a.pad_chord(bar, 29);
         a.arpeggio(bar, arp_line, 22);
-        a.bass_line(bar, "R..R..R._R.O.F.O", 54);
+        a.bass_line(bar, "R..R..R._R.O.F.O", 48);
         a.drums(bar, ch_kick, kick, theme_kick[bar % 2], 64);
         a.drums(bar, ch_snare, snare, "....X..g....X..g", 58);
         a.drums(bar, ch_hat, closed_hat, "xoxoxoxoxoxoxoxo", 42);
         a.drums(bar, ch_open_hat, open_hat, "......o.......o.", 36);
         if (bar < 68) {
-            a.melody(bar, ch_lead, lead, 50, hook[(bar - 52) % 8]);
+            a.melody(bar, ch_lead, lead, 58, hook[(bar - 52) % 8]);
             if (bar >= 60)
                 a.melody(bar, ch_bell, bell, 22, hook[bar - 60], 12);
         } else {
-            a.melody(bar, ch_lead, lead, 50, tag[bar - 68]);
+            a.melody(bar, ch_lead, lead, 58, tag[bar - 68]);
         }
     }
     a.drums(71, ch_snare, snare, "....X...XxXxXXXX", 58);
     for (int bar : {52, 60, 68})
         a.note(bar * rows_per_bar, ch_crash, drum_note, crash, 50);
-    a.harmonise(52 * rows_per_bar, 72 * rows_per_bar, 30);
+    a.harmonise(52 * rows_per_bar, 72 * rows_per_bar, 34);
 
     // Outro, bars 72-87: the hook resolves, the drums thin out and stop, the bell recalls the
     // hook, and the last chord rings out.
     a.note(72 * rows_per_bar, ch_crash, drum_note, crash, 44);
-    a.melody(72, ch_lead, lead, 44, "D6 . . . . . . . . . . . . . . _");
+    a.melody(72, ch_lead, lead, 50, "D6 . . . . . . . . . . . . . . _");
     for (int bar = 72; bar < 86; ++bar) {
         const int fading = 86 - bar;
         a.pad_chord(bar, std::min(32, 18 + fading));

@@ -26,14 +26,6 @@ void tune(xm::sample& s, double rate) {
 
 } // namespace
 
-double noise_source::next() {
-    state ^= state >> 12;
-    state ^= state << 25;
-    state ^= state >> 27;
-    const uint64_t v = state * 0x2545F4914F6CDD1DULL;
-    return double(v >> 11) / double(1ULL << 52) - 1.0;
-}
-
 biquad biquad::lowpass(double frequency, double q) {
     const double w = 2 * pi * frequency, alpha = std::sin(w) / (2 * q), c = std::cos(w);
     const double a0 = 1 + alpha;

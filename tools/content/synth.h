@@ -1,28 +1,15 @@
 #pragma once
-// Small sound-design tools for the module's instruments: a deterministic noise source, biquad
-// filters, additive oscillators over whole cycles, and the conversion to 16-bit sample data tuned
-// for the tracker.
+// Small sound-design tools for the module's instruments: biquad filters, additive oscillators over
+// whole cycles, and the conversion to 16-bit sample data tuned for the tracker.
 #include <cstdint>
 #include <vector>
 
+#include "content/random.h"
 #include "xmwriter/xmwriter.h"
 
 namespace content {
 
 constexpr double pi = 3.14159265358979323846;
-
-// White noise in -1..1 from a 64-bit xorshift-multiply generator: the same seed gives the same
-// sound on every machine.
-class noise_source {
-  public:
-    explicit noise_source(uint64_t seed) : state(seed | 1) {}
-    double next();
-    // 0..1
-    double unit() { return 0.5 * (next() + 1.0); }
-
-  private:
-    uint64_t state;
-};
 
 // A second-order filter (the usual audio-cookbook forms); frequencies as fractions of the sample
 // rate.
