@@ -354,12 +354,16 @@ xm::song make_song() {
 
     // Theme, bars 16-31: the hook over the full beat, then again with a new turn at its end.
     const char* const theme_kick[2] = {"X.........X.....", "X.........X...x."};
-    for (int bar = 16; bar < 32; ++bar) {
+    // The theme's and the bridge's band: chords, arpeggio, bass, kick and snare.
+    auto full_band = [&](int bar) {
         a.pad_chord(bar, 27);
         a.arpeggio(bar, arp_line, 20);
         a.bass_line(bar, "R.....R._R.O.._.", 44);
         a.drums(bar, ch_kick, kick, theme_kick[bar % 2], 64);
         a.drums(bar, ch_snare, snare, "....X.......X..g", 56);
+    };
+    for (int bar = 16; bar < 32; ++bar) {
+        full_band(bar);
         a.drums(bar, ch_hat, closed_hat, "o.x.o.x.o.x.o.x.", 50);
         if (bar % 2)
             a.drums(bar, ch_open_hat, open_hat, "..............o.", 40);
@@ -372,11 +376,7 @@ xm::song make_song() {
 
     // Bridge, bars 32-39: the second theme over iv - VI - III - V, open hats on the off-beats.
     for (int bar = 32; bar < 40; ++bar) {
-        a.pad_chord(bar, 27);
-        a.arpeggio(bar, arp_line, 20);
-        a.bass_line(bar, "R.....R._R.O.._.", 44);
-        a.drums(bar, ch_kick, kick, theme_kick[bar % 2], 64);
-        a.drums(bar, ch_snare, snare, "....X.......X..g", 56);
+        full_band(bar);
         a.drums(bar, ch_hat, closed_hat, "o.x.o.x.o.x.o.x.", 46);
         a.drums(bar, ch_open_hat, open_hat, "..o...o...o...o.", 32);
         a.melody(bar, ch_lead, lead, 56, bridge_theme[bar - 32]);

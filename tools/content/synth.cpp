@@ -26,40 +26,31 @@ void tune(xm::sample& s, double rate) {
 
 } // namespace
 
-biquad biquad::lowpass(double frequency, double q) {
+biquad biquad::shape(double frequency, double q, double b0, double b1, double b2) {
     const double w = 2 * pi * frequency, alpha = std::sin(w) / (2 * q), c = std::cos(w);
     const double a0 = 1 + alpha;
     biquad f;
-    f.b0 = (1 - c) / 2 / a0;
-    f.b1 = (1 - c) / a0;
-    f.b2 = f.b0;
+    f.b0 = b0 / a0;
+    f.b1 = b1 / a0;
+    f.b2 = b2 / a0;
     f.a1 = -2 * c / a0;
     f.a2 = (1 - alpha) / a0;
     return f;
+}
+
+biquad biquad::lowpass(double frequency, double q) {
+    const double c = std::cos(2 * pi * frequency);
+    return shape(frequency, q, (1 - c) / 2, 1 - c, (1 - c) / 2);
 }
 
 biquad biquad::highpass(double frequency, double q) {
-    const double w = 2 * pi * frequency, alpha = std::sin(w) / (2 * q), c = std::cos(w);
-    const double a0 = 1 + alpha;
-    biquad f;
-    f.b0 = (1 + c) / 2 / a0;
-    f.b1 = -(1 + c) / a0;
-    f.b2 = f.b0;
-    f.a1 = -2 * c / a0;
-    f.a2 = (1 - alpha) / a0;
-    return f;
+    const double c = std::cos(2 * pi * frequency);
+    return shape(frequency, q, (1 + c) / 2, -(1 + c), (1 + c) / 2);
 }
 
 biquad biquad::bandpass(double frequency, double q) {
-    const double w = 2 * pi * frequency, alpha = std::sin(w) / (2 * q), c = std::cos(w);
-    const double a0 = 1 + alpha;
-    biquad f;
-    f.b0 = alpha / a0;
-    f.b1 = 0;
-    f.b2 = -alpha / a0;
-    f.a1 = -2 * c / a0;
-    f.a2 = (1 - alpha) / a0;
-    return f;
+    const double alpha = std::sin(2 * pi * frequency) / (2 * q);
+    return shape(frequency, q, alpha, 0, -alpha);
 }
 
 double biquad::run(double x) {

@@ -21,6 +21,9 @@ class biquad {
     double run(double x);
 
   private:
+    // The common denominator of the forms, from their numerator before normalising.
+    static biquad shape(double frequency, double q, double b0, double b1, double b2);
+
     double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
     double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
 };
