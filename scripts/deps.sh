@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsdl2-dev libopenmpt-dev libimgui-dev
   xvfb valgrind
+  ffmpeg sox
 )
 
 missing=()
