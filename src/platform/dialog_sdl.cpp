@@ -8,6 +8,7 @@
 
 #include <SDL.h>
 #include <imgui.h>
+#include <imgui_freetype.h>
 #include <imgui_impl_sdl.h>
 #include <imgui_impl_sdlrenderer.h>
 
@@ -67,9 +68,9 @@ void set_style() {
     colors[ImGuiCol_ButtonHovered] = rgb(0xE5F1FB);
     colors[ImGuiCol_ButtonActive] = rgb(0xCCE4F7);
     colors[ImGuiCol_CheckMark] = rgb(0x000000);
-    colors[ImGuiCol_Header] = rgb(0x0078D7);
-    colors[ImGuiCol_HeaderHovered] = rgb(0xCCE8FF);
-    colors[ImGuiCol_HeaderActive] = rgb(0x0078D7);
+    colors[ImGuiCol_Header] = rgb(0xCCE8FF);
+    colors[ImGuiCol_HeaderHovered] = rgb(0xE5F3FF);
+    colors[ImGuiCol_HeaderActive] = rgb(0x99C9EF);
 }
 
 void draw_list(const dialog_control& list, user_input& input) {
@@ -170,6 +171,7 @@ class sdl_dialog {
         ImGuiIO& io = ImGui::GetIO();
         io.IniFilename = nullptr;
         io.LogFilename = nullptr;
+        io.Fonts->FontBuilderIO = ImGuiFreeType::GetBuilderForFreeType();
         std::error_code missing;
         if (!std::filesystem::exists(font_file, missing) ||
             !io.Fonts->AddFontFromFileTTF(font_file, font_pixels))
@@ -218,7 +220,8 @@ class sdl_dialog {
                 dialog_close(dialog);
             break;
         case SDL_KEYDOWN:
-            if (event.key.windowID != id || event.key.repeat)
+            // Keys typed into another window are not ours; SDL may not know the focus yet (0).
+            if ((event.key.windowID != id && event.key.windowID != 0) || event.key.repeat)
                 break;
             if (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER)
                 dialog_click(dialog, dialog.default_button);
