@@ -25,12 +25,25 @@ constexpr Uint64 frame_ms = 16;
 constexpr int frames_after_input = 3;
 constexpr float list_padding = 4; // a closed list is this much taller than its text, each side
 
-// The colours of a classic desktop dialog.
 ImVec4 rgb(uint32_t c) {
     return ImVec4(float(c >> 16 & 0xFF) / 255, float(c >> 8 & 0xFF) / 255, float(c & 0xFF) / 255,
                   1);
 }
 constexpr uint32_t button_face = 0xF0F0F0;
+
+// The colours of a classic desktop dialog.
+constexpr struct {
+    ImGuiCol slot;
+    uint32_t colour;
+} palette[] = {
+    {ImGuiCol_WindowBg, button_face},   {ImGuiCol_PopupBg, 0xFFFFFF},
+    {ImGuiCol_Text, 0x000000},          {ImGuiCol_Border, 0x7A7A7A},
+    {ImGuiCol_FrameBg, 0xFFFFFF},       {ImGuiCol_FrameBgHovered, 0xE5F1FB},
+    {ImGuiCol_FrameBgActive, 0xCCE4F7}, {ImGuiCol_Button, 0xE1E1E1},
+    {ImGuiCol_ButtonHovered, 0xE5F1FB}, {ImGuiCol_ButtonActive, 0xCCE4F7},
+    {ImGuiCol_CheckMark, 0x000000},     {ImGuiCol_Header, 0xCCE8FF},
+    {ImGuiCol_HeaderHovered, 0xE5F3FF}, {ImGuiCol_HeaderActive, 0x99C9EF},
+};
 
 // What the user did during one frame. It reaches the window procedure once the frame is drawn, so
 // that the controls never change halfway through a frame.
@@ -56,21 +69,8 @@ void set_style() {
     style.FrameRounding = 0;
     style.PopupBorderSize = 1;
     style.ItemInnerSpacing = ImVec2(4, 0);
-    ImVec4* colors = style.Colors;
-    colors[ImGuiCol_WindowBg] = rgb(button_face);
-    colors[ImGuiCol_PopupBg] = rgb(0xFFFFFF);
-    colors[ImGuiCol_Text] = rgb(0x000000);
-    colors[ImGuiCol_Border] = rgb(0x7A7A7A);
-    colors[ImGuiCol_FrameBg] = rgb(0xFFFFFF);
-    colors[ImGuiCol_FrameBgHovered] = rgb(0xE5F1FB);
-    colors[ImGuiCol_FrameBgActive] = rgb(0xCCE4F7);
-    colors[ImGuiCol_Button] = rgb(0xE1E1E1);
-    colors[ImGuiCol_ButtonHovered] = rgb(0xE5F1FB);
-    colors[ImGuiCol_ButtonActive] = rgb(0xCCE4F7);
-    colors[ImGuiCol_CheckMark] = rgb(0x000000);
-    colors[ImGuiCol_Header] = rgb(0xCCE8FF);
-    colors[ImGuiCol_HeaderHovered] = rgb(0xE5F3FF);
-    colors[ImGuiCol_HeaderActive] = rgb(0x99C9EF);
+    for (const auto& [slot, colour] : palette)
+        style.Colors[slot] = rgb(colour);
 }
 
 void draw_list(const dialog_control& list, user_input& input) {
@@ -163,8 +163,12 @@ class sdl_dialog {
                                   SDL_WINDOW_ALWAYS_ON_TOP);
         if (!window)
             return false;
-        // The software renderer is plenty for a few controls and needs no graphics driver.
+        // The software renderer is plenty for a few controls. Its window surface goes straight to
+        // the window system rather than through an OpenGL texture, so no graphics driver is loaded
+        // (unless the environment asks for one).
+        SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
         renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
         if (!renderer)
             return false;
         context = ImGui::CreateContext();
@@ -246,10 +250,7 @@ class sdl_dialog {
         ImGui::End();
         ImGui::Render();
 
-        const ImVec4 face = rgb(button_face);
-        SDL_SetRenderDrawColor(renderer, Uint8(face.x * 255), Uint8(face.y * 255),
-                               Uint8(face.z * 255), 255);
-        SDL_RenderClear(renderer);
+        SDL_RenderClear(renderer); // the dialog's own window covers it all
         ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
         SDL_RenderPresent(renderer);
 

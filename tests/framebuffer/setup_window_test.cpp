@@ -1,39 +1,15 @@
 // The setup dialog in a real window on an X server of the test's own, used through that server
 // the way a user would: xdotool finds the window and sends pointer and key events with XTest.
 #include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <string>
 #include <unistd.h>
 
 #include "quoblex_fixture.h"
-#include "support/test_support.h"
 #include "support/xvfb.h"
 
 namespace {
-
-// A user who waits for the dialog to be mapped, prints its title and size, then repeats `action`
-// until the window is gone. Should nothing close it, it says so and sends the test process SIGTERM,
-// which SDL turns into a quit: the dialog then ends instead of hanging the test.
-std::string user_script(const std::string& action) {
-    const std::string find = std::string("xdotool search --onlyvisible --name '^") +
-                             QBX_SETUP_TITLE + "$' 2>/dev/null | head -n1";
-    return "w=\n"
-           "for i in $(seq 300); do w=$(" +
-           find +
-           "); [ -n \"$w\" ] && break; sleep 0.2; done\n"
-           "[ -n \"$w\" ] || exit 1\n"
-           "xdotool getwindowname $w\n"
-           "xdotool getwindowgeometry $w | sed -n 's/ *Geometry: //p'\n"
-           "for i in $(seq 20); do\n"
-           "  [ -n \"$(" +
-           find + ")\" ] || exit 0\n  " + action +
-           " 2>/dev/null\n"
-           "  sleep 1\n"
-           "done\n"
-           "echo gave up\n"
-           "kill -TERM " +
-           std::to_string(getpid()) + "\n";
-}
 
 class SetupWindow : public QuoblexTest {
   protected:
@@ -45,16 +21,19 @@ class SetupWindow : public QuoblexTest {
         setenv("DEMO_DISPLAY", "sdl", 1);
         start();
         ASSERT_NE(nullptr, qbx_setup_dialog) << "the SDL backend brings its dialog";
+        ASSERT_EQ(0, std::system("command -v xdotool > /dev/null"))
+            << "scripts/deps.sh installs it";
     }
 
-    // Runs the user in the background; what it printed, once it is done.
+    // Runs tests/data/dialog_user.sh with this xdotool command in the background; what it
+    // printed, once it is done.
     std::future<std::string> user(const std::string& action) {
-        const std::string path = folder.file("user.sh");
-        const std::string script = user_script(action);
-        test_support::write_file(path, {script.begin(), script.end()});
-        return std::async(std::launch::async, [path] {
+        const std::string command = std::string("bash " DEMO_TEST_DATA "/dialog_user.sh '") +
+                                    QBX_SETUP_TITLE + "' " + std::to_string(getpid()) + " '" +
+                                    action + "'";
+        return std::async(std::launch::async, [command] {
             std::string output;
-            if (FILE* shell = popen(("bash " + path).c_str(), "r")) {
+            if (FILE* shell = popen(command.c_str(), "r")) {
                 char buffer[256];
                 while (size_t n = fread(buffer, 1, sizeof buffer, shell))
                     output.append(buffer, n);
@@ -65,7 +44,6 @@ class SetupWindow : public QuoblexTest {
     }
 
     test_support::Xvfb server;
-    test_support::TempDir folder;
 };
 
 constexpr const char* seen_window = "quoblex type 3 - win32 - setup\n260x140\n";
@@ -80,7 +58,7 @@ TEST_F(SetupWindow, RunButtonClickedThroughTheServer) {
     doubled.flags = request | QBX_MODE_DOUBLED;
     setupmodes = {small, doubled};
     // "run!" spans (11, 109) to (255, 132).
-    std::future<std::string> clicker = user("xdotool mousemove --window $w 133 120 click 1");
+    std::future<std::string> clicker = user("mousemove --window $w 133 120 click 1");
     EXPECT_EQ(1, qbx_setup(320, 180, 32, request, 1));
     EXPECT_EQ(request | QBX_MODE_DOUBLED, setupmodes[1].flags);
     EXPECT_EQ(0u, setupmodes[1].convflags);
@@ -88,9 +66,16 @@ TEST_F(SetupWindow, RunButtonClickedThroughTheServer) {
 }
 
 TEST_F(SetupWindow, EscapeThroughTheServerIsAUserBreak) {
-    std::future<std::string> typist = user("xdotool windowfocus $w key Escape");
+    std::future<std::string> typist = user("windowfocus $w key Escape");
     EXPECT_EQ(QBX_MODE_USER_BREAK, qbx_addmode(320, 180, 32, 0, QBX_MODE_SETUP));
     EXPECT_TRUE(modes.empty());
+    EXPECT_EQ(seen_window, typist.get());
+}
+
+TEST_F(SetupWindow, EnterThroughTheServerRunsThePreselection) {
+    std::future<std::string> typist = user("windowfocus $w key Return");
+    EXPECT_EQ(0, qbx_addmode(320, 180, 32, 0, QBX_MODE_SETUP | QBX_MODE_ASPECT_ANY));
+    EXPECT_EQ(1u, modes.size());
     EXPECT_EQ(seen_window, typist.get());
 }
 
