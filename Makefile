@@ -7,7 +7,8 @@ FUZZDIR ?= build-fuzz
 FUZZ_SECONDS ?= 30
 SHELL   := /bin/bash
 
-.PHONY: all deps test test-plain test-asan demo bench instructions fuzz format clean
+.PHONY: all deps test test-plain test-asan content content-files measure-audio demo bench \
+	instructions fuzz format clean
 
 all: test-plain
 
@@ -37,8 +38,36 @@ test-asan: $(ASAN)/CMakeCache.txt
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+# The production's files, generated from their committed sources by the release build's tools:
+# whatever is missing or older than the program or text that makes it.
+GENERATORS := $(RELEASE)/tools/content
+TRACKFILE  := $(RELEASE)/tools/trackfile/trackfile
+IMAGES     := $(addprefix content/assets/,texture.tga texture1.tga 512.tga logo.tga overlay.tga alpha.tga)
+
+content: deps $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j $(JOBS) --target gen_module gen_images trackfile
+	$(MAKE) --no-print-directory content-files
+
+content-files: content/zoveta.xm $(IMAGES) content/tracks/.built
+
+content/zoveta.xm: $(GENERATORS)/gen_module
+	$< $@
+
+$(IMAGES) &: $(GENERATORS)/gen_images
+	$< content/assets
+
+# trackfile build also removes track files the source no longer names.
+content/tracks/.built: content/src/tracks.txt $(TRACKFILE)
+	$(TRACKFILE) build $< content/tracks
+	touch $@
+
+# Loudness, peak and silences of the soundtrack as the program plays it.
+measure-audio: content
+	cmake --build $(RELEASE) -j $(JOBS) --target render_audio
+	scripts/measure_audio.sh $(RELEASE)
+
 # The demo reads its module, images and tracks relative to the working directory.
-demo: deps $(RELEASE)/CMakeCache.txt
+demo: deps content $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j $(JOBS) --target demo
 	cd content && ../$(RELEASE)/demo $(ARGS)
 

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsdl2-dev libopenmpt-dev libimgui-dev libfreetype-dev
   xvfb xdotool fonts-dejavu-core valgrind
+  ffmpeg sox
 )
 
 missing=()

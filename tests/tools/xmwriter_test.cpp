@@ -172,6 +172,45 @@ TEST(XmWriter, SampleValuesSurviveDeltaCoding) {
     }
 }
 
+// Peak of each row of a one-channel song at 25 rows per second.
+std::vector<float> row_peaks(const xm::song& s, int rows) {
+    const auto m = open_module(xm::encode(s));
+    const size_t frames_per_row = 1764;
+    std::vector<float> sound(2 * size_t(rows) * frames_per_row);
+    m->read_interleaved_stereo(44100, size_t(rows) * frames_per_row, sound.data());
+    std::vector<float> peaks(size_t(rows), 0.0f);
+    for (size_t i = 0; i < sound.size(); ++i)
+        peaks[i / (2 * frames_per_row)] =
+            std::max(peaks[i / (2 * frames_per_row)], std::fabs(sound[i]));
+    return peaks;
+}
+
+// A volume envelope that rises from silence, holds at its sustain point until the key-off and
+// then falls back to silence shapes the note; so does the fade-out without an envelope end.
+TEST(XmWriter, EnvelopesAndFadeOutShapeTheNote) {
+    xm::song s = one_pattern_song(1);
+    s.speed = 2;
+    s.bpm = 125; // 25 rows per second, a tick is 882 frames
+    s.patterns[0].at(0, 0, 1) = {xm::note_number(4, 0), 1, 0, 0, 0};
+    s.patterns[0].at(20, 0, 1).note = xm::key_off;
+    xm::instrument& ins = s.instruments[0];
+    ins.volume_envelope.points = {{0, 0}, {8, 64}, {10, 64}, {18, 0}};
+    ins.volume_envelope.sustain = 2;
+    std::vector<float> peaks = row_peaks(s, 32);
+    EXPECT_LT(peaks[0], peaks[4]); // rising over the first four rows
+    EXPECT_NEAR(peaks[6], peaks[19], 1e-3f) << "held at the sustain point";
+    EXPECT_LT(peaks[23], 0.5f * peaks[19]);
+    EXPECT_LT(peaks[26], 1e-3f) << "silent once the envelope ends after the key-off";
+
+    ins.volume_envelope.points = {{0, 64}, {1, 64}};
+    ins.volume_envelope.sustain = 1;
+    ins.fadeout = 4096; // 8 ticks, 4 rows from full to silence
+    peaks = row_peaks(s, 32);
+    EXPECT_NEAR(peaks[2], peaks[19], 1e-3f);
+    EXPECT_LT(peaks[22], 0.6f * peaks[19]);
+    EXPECT_LT(peaks[25], 1e-3f);
+}
+
 TEST(XmWriter, SavedFileLoadsFromDisk) {
     test_support::TempDir dir;
     xm::song s = one_pattern_song(4);
@@ -202,6 +241,15 @@ TEST(XmWriter, RefusesSongsItCannotWrite) {
     refused([](xm::song& s) { s.instruments[0].samples[0].loop_length = 33; });
     refused([](xm::song& s) { s.instruments[0].samples[0].volume = 65; });
     refused([](xm::song& s) { s.instruments[0].samples.resize(17); });
+    refused([](xm::song& s) { s.instruments[0].volume_envelope.points.resize(13); });
+    refused([](xm::song& s) { s.instruments[0].volume_envelope.points = {{0, 65}}; });
+    refused([](xm::song& s) { s.instruments[0].volume_envelope.points = {{4, 0}, {4, 1}}; });
+    refused([](xm::song& s) { s.instruments[0].panning_envelope.sustain = 0; });
+    refused([](xm::song& s) {
+        s.instruments[0].volume_envelope.points = {{0, 0}, {4, 1}};
+        s.instruments[0].volume_envelope.loop_start = 1;
+    });
+    refused([](xm::song& s) { s.instruments[0].vibrato.depth = 16; });
     xm::pattern p;
     EXPECT_THROW(p.at(64, 0, 1), std::invalid_argument);
 }

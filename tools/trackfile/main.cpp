@@ -1,7 +1,8 @@
 // trackfile: dumps track files as readable text and builds track files from that text.
 //
 //   trackfile dump <file-or-folder>... [--names <text-source>]
-//   trackfile build <text-source> <out-folder>
+//   trackfile build <text-source> <out-folder>   (also removes track files the source no
+//                                                 longer names)
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "libsync/track_file.h"
+#include "track_folder.h"
 #include "track_text.h"
 
 namespace fs = std::filesystem;
@@ -101,20 +103,10 @@ int build(const fs::path& source, const fs::path& folder) {
     std::vector<TrackText> tracks;
     if (!read_source(source, tracks))
         return 1;
-    std::error_code error;
-    fs::create_directories(folder, error);
-    for (const TrackText& track : tracks) {
-        fs::path path = folder / track_file_name(track.id);
-        std::vector<uint8_t> bytes =
-            track_file_encode(track.keys.data(), static_cast<int32_t>(track.keys.size()));
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::fprintf(stderr, "trackfile: cannot write %s\n", path.c_str());
-            return 1;
-        }
+    std::string error;
+    if (!build_track_folder(tracks, folder.string(), error)) {
+        std::fprintf(stderr, "trackfile: %s\n", error.c_str());
+        return 1;
     }
     return 0;
 }

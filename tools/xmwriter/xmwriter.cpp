@@ -1,5 +1,6 @@
 #include "xmwriter/xmwriter.h"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -43,6 +44,23 @@ class byte_writer {
     }
 };
 
+bool point_index(int index, const envelope& e) {
+    return index == -1 || (index >= 0 && size_t(index) < e.points.size());
+}
+
+void check_envelope(const envelope& e) {
+    require(e.points.size() <= 12, "an envelope can have at most 12 points");
+    for (size_t i = 0; i < e.points.size(); ++i) {
+        require(e.points[i].value <= 64, "an envelope value must be 0..64");
+        require(i == 0 || e.points[i].tick > e.points[i - 1].tick,
+                "envelope points must come in ascending ticks");
+    }
+    require(point_index(e.sustain, e) && point_index(e.loop_start, e) && point_index(e.loop_end, e),
+            "an envelope's sustain and loop must name its points");
+    require((e.loop_start == -1) == (e.loop_end == -1) && e.loop_start <= e.loop_end,
+            "an envelope loop needs a start point no later than its end point");
+}
+
 void check_song(const song& s) {
     require(s.channels >= 1 && s.channels <= 32, "channels must be 1..32");
     require(!s.orders.empty() && s.orders.size() <= 256, "the order list needs 1..256 entries");
@@ -53,6 +71,13 @@ void check_song(const song& s) {
     for (uint8_t order : s.orders)
         require(order < s.patterns.size(), "an order names a missing pattern");
     require(s.instruments.size() <= 128, "there can be at most 128 instruments");
+    for (const instrument& ins : s.instruments) {
+        check_envelope(ins.volume_envelope);
+        check_envelope(ins.panning_envelope);
+        require(ins.vibrato.wave <= vibrato_wave::ramp_up && ins.vibrato.depth <= 15 &&
+                    ins.vibrato.rate <= 63,
+                "auto-vibrato needs a known wave, depth 0..15 and rate 0..63");
+    }
     for (const pattern& p : s.patterns) {
         require(p.rows >= 1 && p.rows <= 256, "a pattern must have 1..256 rows");
         require(p.cells.empty() || p.cells.size() == size_t(p.rows) * s.channels,
@@ -158,6 +183,27 @@ void write_sample_data(byte_writer& out, const sample& smp) {
     }
 }
 
+void write_envelope_points(byte_writer& out, const envelope& e) {
+    for (size_t i = 0; i < 12; ++i) {
+        const envelope_point p = i < e.points.size() ? e.points[i] : envelope_point{};
+        out.u16(p.tick);
+        out.u16(p.value);
+    }
+}
+
+void write_envelope_marks(byte_writer& out, const envelope& e) {
+    out.u8(uint8_t(std::max(e.sustain, 0)));
+    out.u8(uint8_t(std::max(e.loop_start, 0)));
+    out.u8(uint8_t(std::max(e.loop_end, 0)));
+}
+
+// Bit 0: on, bit 1: sustain, bit 2: loop.
+uint8_t envelope_flags(const envelope& e) {
+    if (e.points.empty())
+        return 0;
+    return uint8_t(1 | (e.sustain >= 0 ? 2 : 0) | (e.loop_start >= 0 ? 4 : 0));
+}
+
 void write_instrument(byte_writer& out, const instrument& ins) {
     if (ins.samples.empty()) {
         out.u32(empty_instrument_header_size);
@@ -171,14 +217,21 @@ void write_instrument(byte_writer& out, const instrument& ins) {
     out.u8(0);
     out.u16(uint16_t(ins.samples.size()));
     out.u32(sample_header_size);
-    out.zeros(96);      // every note plays sample 0
-    out.zeros(48 + 48); // volume and panning envelope points
-    out.zeros(2);       // envelope point counts
-    out.zeros(6);       // sustain and loop points
-    out.zeros(2);       // envelope types: off
-    out.zeros(4);       // vibrato type, sweep, depth, rate
-    out.u16(0);         // fade-out
-    out.zeros(22);      // reserved
+    out.zeros(96); // every note plays sample 0
+    write_envelope_points(out, ins.volume_envelope);
+    write_envelope_points(out, ins.panning_envelope);
+    out.u8(uint8_t(ins.volume_envelope.points.size()));
+    out.u8(uint8_t(ins.panning_envelope.points.size()));
+    write_envelope_marks(out, ins.volume_envelope);
+    write_envelope_marks(out, ins.panning_envelope);
+    out.u8(envelope_flags(ins.volume_envelope));
+    out.u8(envelope_flags(ins.panning_envelope));
+    out.u8(uint8_t(ins.vibrato.wave));
+    out.u8(ins.vibrato.sweep);
+    out.u8(ins.vibrato.depth);
+    out.u8(ins.vibrato.rate);
+    out.u16(ins.fadeout);
+    out.zeros(22); // reserved
     for (const sample& smp : ins.samples)
         write_sample_header(out, smp);
     for (const sample& smp : ins.samples)

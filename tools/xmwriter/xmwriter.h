@@ -1,12 +1,14 @@
 #pragma once
 // Writes Extended Module (XM) files: the header with speed and tempo, the order list, patterns of
-// packed notes, and instruments whose samples are stored 8- or 16-bit, delta-coded.
+// packed notes, and instruments (volume and panning envelopes, fade-out, auto-vibrato) whose
+// samples are stored 8- or 16-bit, delta-coded.
 //
 // Usage: fill an xm::song (channels, orders, patterns, instruments), then xm::encode it or
 // xm::save it to a file. Out-of-range values are refused with std::invalid_argument naming them;
 // names longer than their field are cut.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace xm {
@@ -50,10 +52,43 @@ struct sample {
     int8_t relative_note = 0;
 };
 
-// An instrument plays its first sample on every note; no envelopes, no vibrato.
+struct envelope_point {
+    uint16_t tick = 0; // ticks since the note started, ascending
+    uint8_t value = 0; // 0..64: volume, or panning with 32 the centre
+};
+
+// Shapes a note over time; an envelope without points is off. A note holds at the sustain point
+// until its key-off, then runs on to the end; a loop repeats the points between its two ends.
+struct envelope {
+    std::vector<envelope_point> points; // at most 12
+    int sustain = -1;                   // point index, -1 none
+    int loop_start = -1;                // point indices, -1 none
+    int loop_end = -1;
+};
+
+enum class vibrato_wave : uint8_t { sine = 0, square = 1, ramp_down = 2, ramp_up = 3 };
+
+// Pitch vibrato the instrument adds to every note by itself, reaching full depth after `sweep`
+// ticks.
+struct auto_vibrato {
+    vibrato_wave wave = vibrato_wave::sine;
+    uint8_t sweep = 0;
+    uint8_t depth = 0; // 0..15
+    uint8_t rate = 0;  // 0..63
+};
+
+// An instrument plays its first sample on every note.
 struct instrument {
+    instrument() = default;
+    instrument(std::string name_, std::vector<sample> samples_)
+        : name(std::move(name_)), samples(std::move(samples_)) {}
+
     std::string name;
     std::vector<sample> samples; // at most 16
+    envelope volume_envelope;
+    envelope panning_envelope;
+    uint16_t fadeout = 0; // after key-off the volume falls by fadeout / 32768 per tick; 0 never
+    auto_vibrato vibrato;
 };
 
 struct song {

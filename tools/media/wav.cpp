@@ -1,0 +1,56 @@
+#include "media/wav.h"
+
+#include <cstring>
+
+namespace media {
+
+namespace {
+
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(uint8_t(v >> shift));
+}
+
+void put16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+
+void tag(std::vector<uint8_t>& out, const char (&name)[5]) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(name[i]));
+}
+
+} // namespace
+
+std::vector<uint8_t> encode_wav(const float* samples, size_t frames, int channels, int rate) {
+    constexpr uint16_t ieee_float = 3;
+    const uint32_t data_bytes = uint32_t(frames * size_t(channels) * sizeof(float));
+    std::vector<uint8_t> out;
+    out.reserve(58 + data_bytes);
+    tag(out, "RIFF");
+    put32(out, 50 + data_bytes); // everything after this field
+    tag(out, "WAVE");
+    tag(out, "fmt ");
+    put32(out, 18);
+    put16(out, ieee_float);
+    put16(out, uint16_t(channels));
+    put32(out, uint32_t(rate));
+    put32(out, uint32_t(rate) * uint32_t(channels) * 4); // bytes per second
+    put16(out, uint16_t(channels * 4));                  // bytes per frame
+    put16(out, 32);
+    put16(out, 0);    // no extension
+    tag(out, "fact"); // formats other than integer PCM state their length in frames
+    put32(out, 4);
+    put32(out, uint32_t(frames));
+    tag(out, "data");
+    put32(out, data_bytes);
+    for (size_t i = 0; i < frames * size_t(channels); ++i) {
+        uint32_t bits;
+        std::memcpy(&bits, &samples[i], 4);
+        put32(out, bits);
+    }
+    return out;
+}
+
+} // namespace media
