@@ -7,8 +7,8 @@ packages=(
   build-essential cmake pkg-config
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libsdl2-dev libopenmpt-dev libimgui-dev
-  xvfb valgrind
+  libsdl2-dev libopenmpt-dev libimgui-dev libfreetype-dev
+  xvfb xdotool fonts-dejavu-core valgrind
   ffmpeg sox
 )
 

@@ -9,6 +9,7 @@
 #include "framebuffer/exception.h"
 #include "framebuffer/framebuf.h"
 #include "framebuffer/mode.h"
+#include "framebuffer/setup.h"
 #include "framebuffer/timer.h"
 #include "platform/path.h"
 
@@ -105,6 +106,7 @@ uint32_t qbx_init(uint32_t flags) {
         // A second start-up lets go of what the first one brought up.
         close_display();
         qbx_dd.library = display_backend_choose();
+        qbx_setup_dialog = dialog_runner_for(qbx_dd.library);
 
         // Without a usable backend the desktop stays unknown (all zero), as an unanswered
         // query leaves it.

@@ -9,6 +9,7 @@
 
 #include "framebuffer/framebuf.h"
 #include "quoblex_fixture.h"
+#include "setup_script.h"
 
 // Everything one presented picture showed, in the display's own pixel format.
 struct shown_picture {
@@ -71,20 +72,18 @@ class DisplayModeTest : public QuoblexTest {
         return qbx_addmode("test window", width, height, bpp, 0, flags);
     }
 
-    // A mode chosen in the setup dialog on the best candidate: windowed with `window_flags`
-    // (which may add doubling), or full screen keeping the candidate's doubling.
+    // A mode chosen in the setup dialog on the best candidate: "windowed" ticked, and "doubled
+    // window" too when `window_flags` has QBX_MODE_DOUBLED; or full screen, which keeps the
+    // candidate's doubling.
     static int32_t add_chosen(uint32_t width, uint32_t height, bool windowed,
                               uint32_t window_flags = 0, uint32_t bpp = 32) {
-        dialog_windowed = windowed;
-        dialog_window_flags = window_flags;
-        qbx_setup_dialog = [](uint32_t, uint32_t, uint32_t, uint32_t flags, int32_t best) {
-            qbx_mode& candidate = setupmodes[size_t(best < 0 ? 0 : best)];
-            candidate.flags = dialog_windowed ? (flags & ~QBX_MODE_PRIMARY_ONLY) |
-                                                    QBX_MODE_WINDOWED | dialog_window_flags
-                                              : flags | (candidate.flags & QBX_MODE_DOUBLED);
-            candidate.convflags = 0;
-            return best < 0 ? 0 : best;
-        };
+        script_dialog([=](dialog_window& window) {
+            if (windowed)
+                dialog_click(window, QBX_SETUP_WINDOWED);
+            if (windowed && (window_flags & QBX_MODE_DOUBLED))
+                dialog_click(window, QBX_SETUP_DOUBLED);
+            dialog_click(window, QBX_SETUP_RUN);
+        });
         return qbx_addmode("test window", width, height, bpp, 0,
                            QBX_MODE_DIRECT_LOCK | QBX_MODE_SETUP | QBX_MODE_ASPECT_4_3);
     }
@@ -92,8 +91,6 @@ class DisplayModeTest : public QuoblexTest {
                                 uint32_t window_flags = 0) {
         return add_chosen(width, height, true, window_flags, bpp);
     }
-    static inline bool dialog_windowed = false;
-    static inline uint32_t dialog_window_flags = 0;
 
     // Logs into a scratch file from here on; log() reads what was written since.
     static void start_log() {

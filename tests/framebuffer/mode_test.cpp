@@ -7,6 +7,7 @@
 
 #include "framebuffer/cpuid.h"
 #include "quoblex_fixture.h"
+#include "setup_script.h"
 #include "support/test_support.h"
 
 namespace {
@@ -36,17 +37,13 @@ void report(uint32_t w, uint32_t h, uint32_t bpp, uint32_t flags = 0) {
     qbx_mode::qbx_enum_callback({w, h, bpp}, &all);
 }
 
-// A dialog that picks `choice` and writes these flags into it.
-int32_t dialog_choice = 0;
-uint32_t dialog_flags = 0, dialog_convflags = 0;
-int32_t dialog_best = 0;
-int32_t fake_dialog(uint32_t, uint32_t, uint32_t, uint32_t, int32_t best) {
-    dialog_best = best;
-    if (dialog_choice >= 0) {
-        setupmodes[dialog_choice].flags = dialog_flags;
-        setupmodes[dialog_choice].convflags = dialog_convflags;
-    }
-    return dialog_choice;
+// The user of the setup dialog clicks these controls, then "run!".
+void dialog_clicks(std::vector<uint32_t> ids) {
+    script_dialog([ids](dialog_window& window) {
+        for (uint32_t id : ids)
+            dialog_click(window, id);
+        dialog_click(window, QBX_SETUP_RUN);
+    });
 }
 
 class ModeList : public QuoblexTest {};
@@ -269,14 +266,16 @@ TEST_F(ModeList, HostTooSmallForTheDoubledPictureIsRefused) {
 TEST_F(ModeList, DialogChoiceOfADoubledFullScreenMode) {
     offer({{320, 180}, {640, 360}});
     start();
-    qbx_setup_dialog = fake_dialog;
-    dialog_choice = 1; // 640 x 360, found for a doubled picture
-    dialog_flags = 0x500 | QBX_MODE_SETUP | QBX_MODE_DOUBLED;
-    dialog_convflags = QBX_CONV_DITHER;
+    script_dialog([](dialog_window& window) {
+        EXPECT_EQ(0, dialog_item(window, QBX_SETUP_LIST)->selection); // the automatic choice
+        dialog_pick(window, QBX_SETUP_LIST, 1); // 640 x 360, found for a doubled picture
+        dialog_click(window, QBX_SETUP_DITHER);
+        dialog_click(window, QBX_SETUP_RUN);
+    });
     const int32_t handle = qbx_addmode(320, 180, 32, 0, 0x500 | QBX_MODE_SETUP);
     ASSERT_EQ(0, handle);
-    EXPECT_EQ(0, dialog_best); // the automatic choice is preselected
     const qbx_mode& m = *qbx_getmodestruct(handle);
+    EXPECT_EQ(0x500 | QBX_MODE_SETUP | QBX_MODE_DOUBLED, m.flags & ~QBX_MODE_SIMD);
     EXPECT_EQ(QBX_CONV_DITHER | QBX_CONV_DOUBLE_X | QBX_CONV_DOUBLE_Y | QBX_CONV_DOUBLE_LINES,
               m.convflags);
     EXPECT_EQ(640u, m.width);
@@ -289,13 +288,11 @@ TEST_F(ModeList, DialogChoiceOfADoubledFullScreenMode) {
 TEST_F(ModeList, DialogChoiceOfADoubledWindow) {
     offer({{320, 180}});
     start();
-    qbx_setup_dialog = fake_dialog;
-    dialog_choice = 0;
-    dialog_flags = QBX_MODE_SETUP | QBX_MODE_WINDOWED | QBX_MODE_DOUBLED;
-    dialog_convflags = 0;
+    dialog_clicks({QBX_SETUP_WINDOWED, QBX_SETUP_DOUBLED});
     const int32_t handle = qbx_addmode(320, 180, 32, 0, QBX_MODE_SETUP);
     ASSERT_EQ(0, handle);
     const qbx_mode& m = *qbx_getmodestruct(handle);
+    EXPECT_EQ(QBX_MODE_SETUP | QBX_MODE_WINDOWED | QBX_MODE_DOUBLED, m.flags & ~QBX_MODE_SIMD);
     EXPECT_EQ(640u, m.width);
     EXPECT_EQ(360u, m.height);
     EXPECT_EQ(640u, m.host.x);
@@ -333,20 +330,20 @@ TEST_F(ModeList, SimdFlagFollowsTheProcessorAndNomMx) {
 TEST_F(ModeList, NoModeGivesTheWindowedFallbackCandidate) {
     offer({{1024, 768}});
     start();
-    // Without a dialog the choice ends as a user break.
-    EXPECT_EQ(QBX_MODE_USER_BREAK, qbx_addmode(320, 180, 32, 0, 0));
+    // Without a dialog to show, the fallback keeps the request's flags, which cannot be set.
+    EXPECT_EQ(-12, qbx_addmode(320, 180, 32, 0, 0));
     ASSERT_EQ(1u, setupmodes.size());
-    EXPECT_EQ(0x81000000u, setupmodes[0].flags);
     EXPECT_EQ(0u, setupmodes[0].host.x + setupmodes[0].host.y + setupmodes[0].host.bpp);
     EXPECT_TRUE(modes.empty());
 
-    qbx_setup_dialog = fake_dialog;
-    dialog_choice = 0;
-    dialog_flags = QBX_MODE_WINDOWED;
-    dialog_convflags = 0;
+    script_dialog([](dialog_window& window) {
+        EXPECT_EQ(std::vector<std::string>{"windowed only"},
+                  dialog_item(window, QBX_SETUP_LIST)->entries);
+        dialog_click(window, QBX_SETUP_RUN);
+    });
     ASSERT_EQ(0, qbx_addmode(320, 180, 32, 0, 0));
-    EXPECT_EQ(-1, dialog_best);
     const qbx_mode& m = modes[0];
+    EXPECT_TRUE(m.flags & QBX_MODE_WINDOWED);
     EXPECT_EQ(320u, m.host.x);
     EXPECT_EQ(180u, m.host.y);
     EXPECT_EQ(32u, m.host.bpp);
@@ -363,34 +360,40 @@ TEST_F(ModeList, NoModeOnALowDepthDesktopIsAnError) {
 TEST_F(ModeList, DialogResults) {
     offer({{320, 180}});
     start();
-    // Asked for the dialog, none installed: the user break result, nothing added.
+    // Asked for the dialog, the user closes it: the user break result, nothing added.
+    script_dialog(dialog_close);
     EXPECT_EQ(QBX_MODE_USER_BREAK, qbx_addmode(320, 180, 32, 0, QBX_MODE_SETUP));
     qbx_flags |= QBX_FLAG_MANUAL;
     EXPECT_EQ(QBX_MODE_USER_BREAK, qbx_addmode(320, 180, 32, 0, 0));
     EXPECT_TRUE(modes.empty());
     EXPECT_TRUE(boxes().empty());
-    // A dialog that selected nothing.
-    qbx_setup_dialog = fake_dialog;
-    dialog_choice = -1;
+    // A dialog whose list lost its selection.
+    script_dialog([](dialog_window& window) {
+        dialog_item(window, QBX_SETUP_LIST)->selection = -1;
+        dialog_send(window, DIALOG_COMMAND, QBX_SETUP_LIST | DIALOG_SELCHANGE << 16, 0);
+        dialog_click(window, QBX_SETUP_RUN);
+    });
     EXPECT_EQ(-11, qbx_addmode(320, 180, 32, 0, 0));
     EXPECT_EQ("mode 320x180 32bpp adding error: can't find suitable mode", boxes().back().text);
-    // A dialog answering an index past the list.
-    dialog_choice = -1;
-    qbx_setup_dialog = [](uint32_t, uint32_t, uint32_t, uint32_t, int32_t) { return 5; };
-    EXPECT_EQ(-11, qbx_addmode(320, 180, 32, 0, 0));
     EXPECT_TRUE(modes.empty());
+    // No dialog to show: the automatic choice.
+    qbx_setup_dialog = nullptr;
+    EXPECT_EQ(0, qbx_addmode(320, 180, 32, 0, 0));
 }
 
 TEST_F(ModeList, NoAutofindLeavesTheChoiceToTheDialog) {
-    offer({{320, 180}});
+    offer({{320, 180}}, {16, 32}); // the 32-bit mode, second in the list, fits best
+    start();
+    dialog_clicks({});
+    ASSERT_EQ(0, qbx_addmode(320, 180, 32, 0, QBX_MODE_SETUP | QBX_MODE_ASPECT_ANY));
+    EXPECT_EQ(1, shown(QBX_SETUP_LIST).selection);
+    qbx_done();
     setenv("QUOBLEX", "noautofind", 1);
     start();
-    qbx_setup_dialog = fake_dialog;
-    dialog_choice = 0;
-    dialog_flags = 0;
-    dialog_convflags = 0;
-    ASSERT_EQ(0, qbx_addmode(320, 180, 32, 0, 0));
-    EXPECT_EQ(-1, dialog_best);
+    dialog_clicks({});
+    ASSERT_EQ(0, qbx_addmode(320, 180, 32, 0, QBX_MODE_ASPECT_ANY));
+    EXPECT_EQ(0, shown(QBX_SETUP_LIST).selection);
+    EXPECT_EQ(16u, modes[0].host.bpp);
 }
 
 TEST_F(ModeList, FailingEnumerationIsADisplayError) {

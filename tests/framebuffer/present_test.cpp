@@ -230,6 +230,7 @@ TEST_F(Present, FailuresAreReportedAndTheNextFrameWorks) {
 }
 
 TEST_F(Present, DirectLockingOfTheDisplaySurface) {
+    offer({{320, 180}}); // the windowed-only fallback would drop the request for direct locking
     start();
     set(add_windowed(320, 180));
     uint8_t* pixels = curmode->backbuffer.lock();

@@ -5,6 +5,7 @@
 
 #include "framebuffer/cpuid.h"
 #include "quoblex_fixture.h"
+#include "setup_script.h"
 #include "support/test_support.h"
 
 namespace {
@@ -271,6 +272,7 @@ TEST_F(FrontEnd, ErrorsAreLogged) {
     setenv("QUOBLEX", "log:err.log", 1);
     start();
     testing::internal::CaptureStderr();
+    script_dialog(dialog_close);
     EXPECT_EQ(QBX_MODE_USER_BREAK, qbx_addmode(320, 180, 32, 0, QBX_MODE_SETUP));
     EXPECT_EQ(-12, qbx_addmode(0, 0, 32, 0, 0));
     testing::internal::GetCapturedStderr();
