@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsdl2-dev libopenmpt-dev libimgui-dev
-  xvfb valgrind
+  xvfb libx11-dev libxtst-dev valgrind
 )
 
 missing=()
