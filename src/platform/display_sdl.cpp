@@ -274,6 +274,9 @@ sdl_window* sdl_display::find_window(Uint32 id) const {
 
 int32_t sdl_display::set_cooperative_level(display_window window, display_cooperation wanted) {
     sdl_window* w = find_window(window);
+    // Leaving full screen gives the pointer back.
+    if (wanted == display_cooperation::normal && level == display_cooperation::exclusive_fullscreen)
+        SDL_ShowCursor(SDL_ENABLE);
     if (!w) {
         // The window is gone (a mode ends by destroying it first): only the level changes.
         level = display_cooperation::normal;
@@ -295,8 +298,6 @@ int32_t sdl_display::set_cooperative_level(display_window window, display_cooper
         return DISPLAY_ERR_FAILED;
     if (fullscreen)
         post(w, DISPLAY_MSG_SETCURSOR); // the pointer is over the window now
-    else if (level == display_cooperation::exclusive_fullscreen)
-        SDL_ShowCursor(SDL_ENABLE);
     level = wanted;
     return DISPLAY_OK;
 }

@@ -408,8 +408,12 @@ TEST_F(SdlDisplay, FullScreenHostModeWithFlipChain) {
     ASSERT_EQ(0, device->restore_display_mode());
     EXPECT_EQ(DISPLAY_ERR_SURFACE_LOST, device->flip(primary)) << "the mode changed back";
     device->release(primary);
+    // Hidden over the full-screen window, the pointer comes back when the mode ends.
+    device->show_cursor(false);
+    EXPECT_EQ(SDL_DISABLE, SDL_ShowCursor(SDL_QUERY));
     device->destroy_window(window);
     EXPECT_EQ(0, device->set_cooperative_level(window, display_cooperation::normal));
+    EXPECT_EQ(SDL_ENABLE, SDL_ShowCursor(SDL_QUERY));
 }
 
 TEST_F(SdlDisplay, WindowMessagesFromEvents) {
