@@ -91,7 +91,6 @@ constexpr uint32_t DISPLAY_MSG_SETCURSOR = 0x0020;   // the pointer is over the 
 constexpr uint32_t DISPLAY_MSG_KEYDOWN = 0x0100;     // wparam: the key code (below)
 constexpr uint32_t DISPLAY_MSG_SYSCOMMAND = 0x0112;  // wparam: one of the commands below
 constexpr uint32_t DISPLAY_KEY_ESCAPE = 0x1B;
-constexpr uint32_t DISPLAY_KEY_RETURN = 0x0D;
 constexpr uint32_t DISPLAY_KEY_OTHER = 0xFF; // a key without a code of its own here
 constexpr uint32_t DISPLAY_COMMAND_MOVE = 0xF010;
 constexpr uint32_t DISPLAY_COMMAND_MINIMIZE = 0xF020;
