@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <numbers>
 
@@ -64,13 +65,75 @@ void node_extended(const kaleido_frame& f, long double theta, long double r2, gr
 
 constexpr double unit = 0x1p-53; // the relative rounding error of double
 
-// True when x rounds to the same integer as every value within `error` of it.
-bool decided(double x, double error) {
-    return std::fabs(x) < 0x1p50 && 0.5 - std::fabs(x - std::nearbyint(x)) > error;
+// x rounded to the nearest integer, ties to even, for |x| < 2^51: adding and taking away
+// 1.5 x 2^52 leaves no fraction bits.
+double nearest(double x) {
+    constexpr double shifter = 0x1.8p52;
+    return (x + shifter) - shifter;
 }
 
-int32_t round_decided(double x) {
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(std::nearbyint(x))));
+// x rounded to the nearest integer, when every value within `error` of it rounds the same way.
+bool decided(double x, double error, int32_t& rounded) {
+    if (!(std::fabs(x) < 0x1p50))
+        return false;
+    const double n = nearest(x);
+    rounded = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(n)));
+    return 0.5 - std::fabs(x - n) > error;
+}
+
+// Short polynomials around table points, for the two functions every node needs. The tables
+// hold exact values rounded once; each result is within 4 units of the last place.
+constexpr int angle_steps = 64; // table points pi/64 apart
+constexpr int exp_steps = 32;   // table points ln 2 / 32 apart
+constexpr double largest_wedge_angle = std::numbers::pi / 2 + 1.0 / 16;
+constexpr double exp_limit = 700; // e^z stays a normal number
+
+struct function_tables {
+    std::array<double, 36> sine, cosine; // at k pi / 64
+    std::array<double, exp_steps> power; // 2^(j / 32)
+};
+
+const function_tables& tables() {
+    static const function_tables t = [] {
+        function_tables made;
+        for (size_t k = 0; k < made.sine.size(); ++k) {
+            const long double angle = k * std::numbers::pi_v<long double> / angle_steps;
+            made.sine[k] = static_cast<double>(std::sin(angle));
+            made.cosine[k] = static_cast<double>(std::cos(angle));
+        }
+        for (int j = 0; j < exp_steps; ++j)
+            made.power[j] = static_cast<double>(std::exp2(static_cast<long double>(j) / exp_steps));
+        return made;
+    }();
+    return t;
+}
+
+// sin and cos of phi in [-1/16, largest_wedge_angle]: phi = k pi / 64 + d, |d| <= pi / 128.
+void wedge_sin_cos(const function_tables& t, double phi, double& sine, double& cosine) {
+    // pi / 64 in two parts; k times the first is exact.
+    constexpr double step_hi = 0x1.921fb544p-5, step_lo = 0x1.0b4611a626331p-39;
+    const double k = std::max(0.0, nearest(phi * (angle_steps / std::numbers::pi)));
+    const double d = (phi - k * step_hi) - k * step_lo, d2 = d * d;
+    const double sin_d = d + d * d2 * (-1.0 / 6 + d2 * (1.0 / 120 - d2 * (1.0 / 5040)));
+    const double cos_d = 1 + d2 * (-0.5 + d2 * (1.0 / 24 + d2 * (-1.0 / 720 + d2 * (1.0 / 40320))));
+    const size_t i = static_cast<size_t>(k);
+    sine = t.sine[i] * cos_d + t.cosine[i] * sin_d;
+    cosine = t.cosine[i] * cos_d - t.sine[i] * sin_d;
+}
+
+// e^z for |z| <= exp_limit: z = (32 m + j) ln 2 / 32 + r with |r| <= ln 2 / 64, e^z = 2^m 2^(j/32)
+// e^r.
+double exp_moderate(const function_tables& t, double z) {
+    // ln 2 / 32 in two parts; n times the first is exact.
+    constexpr double step_hi = 0x1.62e42feep-6, step_lo = 0x1.a39ef35793c76p-38;
+    const double n = nearest(z * (exp_steps / std::numbers::ln2));
+    const double r = (z - n * step_hi) - n * step_lo;
+    const double e_r =
+        1 +
+        r * (1 + r * (0.5 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120 + r * (1.0 / 720))))));
+    const int64_t whole = static_cast<int64_t>(n);
+    const double scale = std::bit_cast<double>(static_cast<uint64_t>((whole >> 5) + 1023) << 52);
+    return t.power[whole & (exp_steps - 1)] * e_r * scale;
 }
 
 } // namespace
@@ -108,6 +171,7 @@ void kaleido_nodes_extended(const kaleido_frame& frame, grid* nodes) {
 // the bound, the node is evaluated in extended precision instead.
 int kaleido_nodes(const kaleido_frame& f, grid* nodes) {
     const node_geometry& g = geometry();
+    const function_tables& t = tables();
     const double A = static_cast<double>(f.A), P = static_cast<double>(f.P);
     const double seg = f.SEG, half = seg / 2, K = f.K, c = f.c, s = f.s;
     const double offX = f.offX, offY = f.offY;
@@ -120,19 +184,30 @@ int kaleido_nodes(const kaleido_frame& f, grid* nodes) {
     int extended = 0;
     for (int n = 0; n < kaleido_node_count; ++n) {
         const double x = std::fabs(g.theta_d[n] + A) + half;
-        const double r = floor_fold ? x - std::floor(x * inverse_seg) * seg : std::fmod(x, seg);
+        // x is not negative here, so truncation is the floor.
+        const double r = floor_fold
+                             ? x - static_cast<double>(static_cast<int64_t>(x * inverse_seg)) * seg
+                             : std::fmod(x, seg);
         const double from_jump = std::min(std::fabs(r), std::fabs(seg) - std::fabs(r));
         const double phi = std::fabs(r - half);
+        double sine, cosine;
+        if (phi <= largest_wedge_angle) {
+            wedge_sin_cos(t, phi, sine, cosine);
+        } else {
+            sine = std::sin(phi);
+            cosine = std::cos(phi);
+        }
         const double z = P * g.log_r2[n];
-        const double R = std::exp(z) * K;
-        const double X = R * std::cos(phi), Y = R * std::sin(phi);
+        const double R = (std::fabs(z) <= exp_limit ? exp_moderate(t, z) : std::exp(z)) * K;
+        const double X = R * cosine, Y = R * sine;
         const double U = X * c - Y * s + offX, V = X * s + Y * c + offY;
         const double error =
             4 *
             (std::fabs(R) * (angle_error + power_error + 4 * unit * std::fabs(z)) + offset_error);
-        if (from_jump > angle_error && decided(U, error) && decided(V, error)) {
-            nodes[n].u = round_decided(U);
-            nodes[n].v = round_decided(V);
+        int32_t u, v;
+        if (from_jump > angle_error && decided(U, error, u) && decided(V, error, v)) {
+            nodes[n].u = u;
+            nodes[n].v = v;
         } else {
             node_extended(f, g.theta[n], g.r2[n], nodes[n]);
             ++extended;
