@@ -65,20 +65,33 @@ void node_extended(const kaleido_frame& f, long double theta, long double r2, gr
 
 constexpr double unit = 0x1p-53; // the relative rounding error of double
 
-// x rounded to the nearest integer, ties to even, for |x| < 2^51: adding and taking away
-// 1.5 x 2^52 leaves no fraction bits.
-double nearest(double x) {
-    constexpr double shifter = 0x1.8p52;
-    return (x + shifter) - shifter;
+// Two doubles in one register: the fast path works on two nodes at a time. The arithmetic is the
+// same IEEE arithmetic as on single doubles, lane by lane.
+using v2d = double __attribute__((vector_size(16)));
+using v2u = uint64_t __attribute__((vector_size(16)));
+
+double magnitude(double x) {
+    return std::fabs(x);
+}
+v2d magnitude(v2d x) {
+    return reinterpret_cast<v2d>(reinterpret_cast<v2u>(x) & ~(v2u{} + (uint64_t(1) << 63)));
+}
+// The smaller and the larger of a and b; b when either is NaN.
+template <typename D>
+D smaller(D a, D b) {
+    return a < b ? a : b;
+}
+template <typename D>
+D larger(D a, D b) {
+    return a > b ? a : b;
 }
 
-// x rounded to the nearest integer, when every value within `error` of it rounds the same way.
-bool decided(double x, double error, int32_t& rounded) {
-    if (!(std::fabs(x) < 0x1p50))
-        return false;
-    const double n = nearest(x);
-    rounded = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(n)));
-    return 0.5 - std::fabs(x - n) > error;
+// x rounded to the nearest integer, ties to even, for |x| < 2^51: adding and taking away
+// 1.5 x 2^52 leaves no fraction bits.
+template <typename D>
+D nearest(D x) {
+    const D shifter = D{} + 0x1.8p52;
+    return (x + shifter) - shifter;
 }
 
 // Short polynomials around table points, for the two functions every node needs. The tables
@@ -108,32 +121,154 @@ const function_tables& tables() {
     return t;
 }
 
-// sin and cos of phi in [-1/16, largest_wedge_angle]: phi = k pi / 64 + d, |d| <= pi / 128.
-void wedge_sin_cos(const function_tables& t, double phi, double& sine, double& cosine) {
-    // pi / 64 in two parts; k times the first is exact.
-    constexpr double step_hi = 0x1.921fb544p-5, step_lo = 0x1.0b4611a626331p-39;
-    const double k = std::max(0.0, nearest(phi * (angle_steps / std::numbers::pi)));
-    const double d = (phi - k * step_hi) - k * step_lo, d2 = d * d;
-    const double sin_d = d + d * d2 * (-1.0 / 6 + d2 * (1.0 / 120 - d2 * (1.0 / 5040)));
-    const double cos_d = 1 + d2 * (-0.5 + d2 * (1.0 / 24 + d2 * (-1.0 / 720 + d2 * (1.0 / 40320))));
-    const size_t i = static_cast<size_t>(k);
-    sine = t.sine[i] * cos_d + t.cosine[i] * sin_d;
-    cosine = t.cosine[i] * cos_d - t.sine[i] * sin_d;
+// Table entry k (a whole number in 0 .. 35) of each lane.
+double entry(const std::array<double, 36>& table, double k) {
+    return table[static_cast<size_t>(k)];
+}
+v2d entry(const std::array<double, 36>& table, v2d k) {
+    return v2d{entry(table, k[0]), entry(table, k[1])};
 }
 
-// e^z for |z| <= exp_limit: z = (32 m + j) ln 2 / 32 + r with |r| <= ln 2 / 64, e^z = 2^m 2^(j/32)
-// e^r.
-double exp_moderate(const function_tables& t, double z) {
-    // ln 2 / 32 in two parts; n times the first is exact.
-    constexpr double step_hi = 0x1.62e42feep-6, step_lo = 0x1.a39ef35793c76p-38;
-    const double n = nearest(z * (exp_steps / std::numbers::ln2));
-    const double r = (z - n * step_hi) - n * step_lo;
-    const double e_r =
-        1 +
-        r * (1 + r * (0.5 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120 + r * (1.0 / 720))))));
+// 2^(n / 32) for a whole number n with |n| < 2^15: 2^(n mod 32 / 32) from the table, the rest
+// through the exponent bits.
+double power_of_two(const function_tables& t, double n) {
     const int64_t whole = static_cast<int64_t>(n);
     const double scale = std::bit_cast<double>(static_cast<uint64_t>((whole >> 5) + 1023) << 52);
-    return t.power[whole & (exp_steps - 1)] * e_r * scale;
+    return t.power[whole & (exp_steps - 1)] * scale;
+}
+v2d power_of_two(const function_tables& t, v2d n) {
+    return v2d{power_of_two(t, n[0]), power_of_two(t, n[1])};
+}
+
+// sin and cos of phi in [-1/16, largest_wedge_angle]: phi = k pi / 64 + d, |d| <= pi / 128.
+// Outside that range the results are meaningless but harmless.
+template <typename D>
+void sin_cos_polynomial(const function_tables& t, D phi, D& sine, D& cosine) {
+    // pi / 64 in two parts; k times the first is exact.
+    constexpr double step_hi = 0x1.921fb544p-5, step_lo = 0x1.0b4611a626331p-39;
+    const D k = smaller(larger(nearest(phi * (angle_steps / std::numbers::pi)), D{}), D{} + 35);
+    const D d = (phi - k * step_hi) - k * step_lo, d2 = d * d;
+    const D sin_d = d + d * d2 * (-1.0 / 6 + d2 * (1.0 / 120 - d2 * (1.0 / 5040)));
+    const D cos_d = 1 + d2 * (-0.5 + d2 * (1.0 / 24 + d2 * (-1.0 / 720 + d2 * (1.0 / 40320))));
+    const D table_sine = entry(t.sine, k), table_cosine = entry(t.cosine, k);
+    sine = table_sine * cos_d + table_cosine * sin_d;
+    cosine = table_cosine * cos_d - table_sine * sin_d;
+}
+
+// e^z for |z| <= exp_limit: z = n ln 2 / 32 + r with |r| <= ln 2 / 64, e^z = 2^(n/32) e^r. Other
+// values of z are taken as the nearest limit.
+template <typename D>
+D exp_polynomial(const function_tables& t, D z) {
+    // ln 2 / 32 in two parts; n times the first is exact.
+    constexpr double step_hi = 0x1.62e42feep-6, step_lo = 0x1.a39ef35793c76p-38;
+    z = smaller(larger(z, D{} - exp_limit), D{} + exp_limit);
+    const D n = nearest(z * (exp_steps / std::numbers::ln2));
+    const D r = (z - n * step_hi) - n * step_lo;
+    const D e_r =
+        1 +
+        r * (1 + r * (0.5 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120 + r * (1.0 / 720))))));
+    return e_r * power_of_two(t, n);
+}
+
+// A single node takes the library's functions where the polynomials do not reach; a pair takes
+// the polynomials alone, and its nodes that they do not serve are done again singly.
+void sin_cos(const function_tables& t, double phi, double& sine, double& cosine) {
+    if (phi <= largest_wedge_angle) {
+        sin_cos_polynomial(t, phi, sine, cosine);
+    } else {
+        sine = std::sin(phi);
+        cosine = std::cos(phi);
+    }
+}
+void sin_cos(const function_tables& t, v2d phi, v2d& sine, v2d& cosine) {
+    sin_cos_polynomial(t, phi, sine, cosine);
+}
+double exponential(const function_tables& t, double z) {
+    return std::fabs(z) <= exp_limit ? exp_polynomial(t, z) : std::exp(z);
+}
+v2d exponential(const function_tables& t, v2d z) {
+    return exp_polynomial(t, z);
+}
+// What every node of a frame shares, in double.
+struct frame_in_double {
+    double A, P, seg, half, inverse_seg, K, c, s, offX, offY;
+    double angle_error;  // bound of the folded angle's error
+    double power_error;  // bound of the power's relative error, besides 4 units per unit of z
+    double offset_error; // bound of the rounding error that the displacement brings
+    // The remainder by floor division is exact enough while the quotient stays far below 2^53.
+    bool floor_fold;
+};
+
+// One or two nodes' coordinates in double, and a bound of their distance to the extended
+// evaluation's. In double, each step's error is bounded from the magnitudes it works on: the
+// folded angle's error from |theta| <= pi, |A| and SEG; the power's relative error from its
+// exponent z = P ln r^2; the rotation's from |R| and the displacement. The bound is taken four
+// times over.
+template <typename D>
+struct node_in_double {
+    D U, V, error;
+    D from_jump; // how far the folded angle is from the fold's jump (a multiple of SEG)
+    D phi, z;    // the wedge angle and the power's exponent
+};
+
+// x mod SEG for x >= 0 by floor division, where floor_fold allows it.
+template <typename D>
+D floor_remainder(const frame_in_double& f, D x) {
+    const D quotient = x * f.inverse_seg, whole = nearest(quotient);
+    return x - (whole - (whole > quotient ? D{} + 1 : D{})) * f.seg;
+}
+double fold_remainder(const frame_in_double& f, double x) {
+    return f.floor_fold ? floor_remainder(f, x) : std::fmod(x, f.seg);
+}
+v2d fold_remainder(const frame_in_double& f, v2d x) {
+    return floor_remainder(f, x);
+}
+
+template <typename D>
+node_in_double<D> evaluate(const frame_in_double& f, const function_tables& t, D theta, D log_r2) {
+    node_in_double<D> n;
+    const D x = magnitude(theta + f.A) + f.half;
+    const D r = fold_remainder(f, x);
+    n.from_jump = smaller(magnitude(r), magnitude(D{} + f.seg) - magnitude(r));
+    n.phi = magnitude(r - f.half);
+    D sine, cosine;
+    sin_cos(t, n.phi, sine, cosine);
+    n.z = f.P * log_r2;
+    const D R = exponential(t, n.z) * f.K;
+    const D X = R * cosine, Y = R * sine;
+    n.U = X * f.c - Y * f.s + f.offX;
+    n.V = X * f.s + Y * f.c + f.offY;
+    n.error = 4 * (magnitude(R) * (f.angle_error + f.power_error + 4 * unit * magnitude(n.z)) +
+                   f.offset_error);
+    return n;
+}
+
+// x rounded to the nearest integer, when every value within `error` of it rounds the same way.
+bool decided(double x, double error, int32_t& rounded) {
+    if (!(std::fabs(x) < 0x1p50))
+        return false;
+    const double n = nearest(x);
+    rounded = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(n)));
+    return 0.5 - std::fabs(x - n) > error;
+}
+
+frame_in_double in_double(const kaleido_frame& frame) {
+    frame_in_double f;
+    f.A = static_cast<double>(frame.A);
+    f.P = static_cast<double>(frame.P);
+    f.seg = frame.SEG;
+    f.half = f.seg / 2;
+    f.inverse_seg = 1 / f.seg;
+    f.K = frame.K;
+    f.c = frame.c;
+    f.s = frame.s;
+    f.offX = frame.offX;
+    f.offY = frame.offY;
+    f.angle_error = 8 * unit * (std::numbers::pi + std::fabs(f.A) + std::fabs(f.seg));
+    f.power_error = 4 * unit * (std::fabs(f.P) + 1) + 8 * unit;
+    f.offset_error = 8 * unit * std::max(std::fabs(f.offX), std::fabs(f.offY));
+    f.floor_fold = f.seg > 0 && (std::numbers::pi + std::fabs(f.A) + f.half) / f.seg < 0x1p40;
+    return f;
 }
 
 } // namespace
@@ -164,54 +299,47 @@ void kaleido_nodes_extended(const kaleido_frame& frame, grid* nodes) {
     });
 }
 
-// In double, each step's error is bounded from the magnitudes it works on: the folded angle's
-// error from |theta| <= pi, |A| and SEG; the power's relative error from its exponent
-// z = P ln r2; the rotation's from |R| and the displacement. The bound is taken four times over.
-// Where the fold jumps (a multiple of SEG) or a coordinate's rounding could go either way within
-// the bound, the node is evaluated in extended precision instead.
-int kaleido_nodes(const kaleido_frame& f, grid* nodes) {
+int kaleido_nodes(const kaleido_frame& frame, grid* nodes) {
     const node_geometry& g = geometry();
     const function_tables& t = tables();
-    const double A = static_cast<double>(f.A), P = static_cast<double>(f.P);
-    const double seg = f.SEG, half = seg / 2, K = f.K, c = f.c, s = f.s;
-    const double offX = f.offX, offY = f.offY;
-    const double angle_error = 8 * unit * (std::numbers::pi + std::fabs(A) + std::fabs(seg));
-    const double offset_error = 8 * unit * std::max(std::fabs(offX), std::fabs(offY));
-    const double power_error = 4 * unit * (std::fabs(P) + 1) + 8 * unit;
-    // The remainder by floor division is exact enough while the quotient stays far below 2^53.
-    const bool floor_fold = seg > 0 && (std::numbers::pi + std::fabs(A) + half) / seg < 0x1p40;
-    const double inverse_seg = 1 / seg;
+    const frame_in_double f = in_double(frame);
     int extended = 0;
-    for (int n = 0; n < kaleido_node_count; ++n) {
-        const double x = std::fabs(g.theta_d[n] + A) + half;
-        // x is not negative here, so truncation is the floor.
-        const double r = floor_fold
-                             ? x - static_cast<double>(static_cast<int64_t>(x * inverse_seg)) * seg
-                             : std::fmod(x, seg);
-        const double from_jump = std::min(std::fabs(r), std::fabs(seg) - std::fabs(r));
-        const double phi = std::fabs(r - half);
-        double sine, cosine;
-        if (phi <= largest_wedge_angle) {
-            wedge_sin_cos(t, phi, sine, cosine);
-        } else {
-            sine = std::sin(phi);
-            cosine = std::cos(phi);
-        }
-        const double z = P * g.log_r2[n];
-        const double R = (std::fabs(z) <= exp_limit ? exp_moderate(t, z) : std::exp(z)) * K;
-        const double X = R * cosine, Y = R * sine;
-        const double U = X * c - Y * s + offX, V = X * s + Y * c + offY;
-        const double error =
-            4 *
-            (std::fabs(R) * (angle_error + power_error + 4 * unit * std::fabs(z)) + offset_error);
+    auto single = [&](int n) {
+        const node_in_double<double> d = evaluate(f, t, g.theta_d[n], g.log_r2[n]);
         int32_t u, v;
-        if (from_jump > angle_error && decided(U, error, u) && decided(V, error, v)) {
+        if (d.from_jump > f.angle_error && decided(d.U, d.error, u) && decided(d.V, d.error, v)) {
             nodes[n].u = u;
             nodes[n].v = v;
         } else {
-            node_extended(f, g.theta[n], g.r2[n], nodes[n]);
+            node_extended(frame, g.theta[n], g.r2[n], nodes[n]);
             ++extended;
         }
+    };
+    int n = 0;
+    if (f.floor_fold) {
+        const v2d shifter = v2d{} + 0x1.8p52;
+        for (; n + 1 < kaleido_node_count; n += 2) {
+            const node_in_double<v2d> d = evaluate(f, t, v2d{g.theta_d[n], g.theta_d[n + 1]},
+                                                   v2d{g.log_r2[n], g.log_r2[n + 1]});
+            // As decided() does, for both nodes at once; the low bits of x + 1.5 x 2^52 are x
+            // rounded, in two's complement.
+            const v2d U = d.U + shifter, V = d.V + shifter;
+            const auto sure = (magnitude(d.U) < 0x1p50) & (magnitude(d.V) < 0x1p50) &
+                              (0.5 - magnitude(d.U - (U - shifter)) > d.error) &
+                              (0.5 - magnitude(d.V - (V - shifter)) > d.error) &
+                              (d.from_jump > f.angle_error) & (d.phi <= largest_wedge_angle) &
+                              (magnitude(d.z) <= exp_limit);
+            for (int lane = 0; lane < 2; ++lane) {
+                if (sure[lane]) {
+                    nodes[n + lane].u = static_cast<int32_t>(reinterpret_cast<v2u>(U)[lane]);
+                    nodes[n + lane].v = static_cast<int32_t>(reinterpret_cast<v2u>(V)[lane]);
+                } else {
+                    single(n + lane);
+                }
+            }
+        }
     }
+    for (; n < kaleido_node_count; ++n)
+        single(n);
     return extended;
 }
