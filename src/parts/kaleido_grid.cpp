@@ -7,6 +7,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/simd.h"
+
 namespace {
 
 constexpr long double pi = std::numbers::pi_v<long double>;
@@ -65,8 +67,9 @@ void node_extended(const kaleido_frame& f, long double theta, long double r2, gr
 
 constexpr double unit = 0x1p-53; // the relative rounding error of double
 
-// Two doubles in one register: the fast path works on two nodes at a time. The arithmetic is the
-// same IEEE arithmetic as on single doubles, lane by lane.
+// Two doubles in one register: the fast path works on two nodes at a time (unless the SIMD paths
+// are switched off). The arithmetic is the same IEEE arithmetic as on single doubles, lane by
+// lane.
 using v2d = double __attribute__((vector_size(16)));
 using v2u = uint64_t __attribute__((vector_size(16)));
 
@@ -189,6 +192,7 @@ double exponential(const function_tables& t, double z) {
 v2d exponential(const function_tables& t, v2d z) {
     return exp_polynomial(t, z);
 }
+
 // What every node of a frame shares, in double.
 struct frame_in_double {
     double A, P, seg, half, inverse_seg, K, c, s, offX, offY;
@@ -315,8 +319,9 @@ int kaleido_nodes(const kaleido_frame& frame, grid* nodes) {
             ++extended;
         }
     };
+    static const bool in_pairs = simd_enabled();
     int n = 0;
-    if (f.floor_fold) {
+    if (in_pairs && f.floor_fold) {
         const v2d shifter = v2d{} + 0x1.8p52;
         for (; n + 1 < kaleido_node_count; n += 2) {
             const node_in_double<v2d> d = evaluate(f, t, v2d{g.theta_d[n], g.theta_d[n + 1]},
