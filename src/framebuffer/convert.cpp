@@ -2,6 +2,8 @@
 // pair of pixel formats.
 #include "framebuffer/convert.h"
 
+#include <vector>
+
 #include "framebuffer/conv2x.h"
 #include "framebuffer/convert_line.h"
 
@@ -73,6 +75,22 @@ void qbx_convert_8toany(uint8_t* dst, const uint8_t* src, uint8_t* xlat, uintptr
             dst += dstadd;
         }
     }
+}
+
+uint32_t qbx_converter_group(qbx_converter proc, uint32_t srcbpp) {
+    constexpr uint32_t largest_group = 8;
+    // Zero pixels, room for them doubled at four bytes each, and a table as large as the biggest
+    // (the grey table) for the table converters.
+    std::vector<uint8_t> src(largest_group * 4), dst(largest_group * 2 * 4), table(65536);
+    const uint32_t bytes = (srcbpp + 7) / 8;
+    for (uint32_t count = 1; count < largest_group; ++count) {
+        const uint8_t* s = src.data();
+        uint8_t* d = dst.data();
+        proc(s, d, count, reinterpret_cast<uintptr_t>(table.data()));
+        if (s == src.data() + size_t(count) * bytes)
+            return count;
+    }
+    return largest_group;
 }
 
 namespace {

@@ -18,6 +18,10 @@ using qbx_converter = void (*)(const uint8_t*& src, uint8_t*& dst, uint32_t coun
 qbx_converter qbx_get_converter(uint32_t srcbpp, uint32_t dstbpp, uint32_t r_mask, uint32_t g_mask,
                                 uint32_t b_mask, uint32_t& convflags, uint32_t& flags);
 
+// The pixel group of a converter for a picture of `srcbpp` bits per pixel: the smallest count of
+// pixels (1 to 8) that it converts whole, found by running it on a few zero pixels.
+uint32_t qbx_converter_group(qbx_converter proc, uint32_t srcbpp);
+
 // True when the 64-bit block copy (qbx_fpu_memcpy) must not be used: its copy of a test pattern
 // differs, or the processor is family 4 or older, or qbx_flags has QBX_FLAG_OLDCPU.
 bool qbx_test_fpu_memcpy();

@@ -26,8 +26,12 @@ constexpr uint32_t QBX_MODE_DOUBLED = 0x40000000;
 constexpr uint32_t QBX_MODE_FALLBACK = 0x80000000; // offered when no display mode matches
 
 // Conversion flag bits (qbx_mode::convflags) set when a mode is added.
-constexpr uint32_t QBX_CONV_32_TO_8 = 0x00000001;      // 32-bit picture, 8-bit display
-constexpr uint32_t QBX_CONV_TABLE = 0x00010000;        // pixels looked up in a table
+constexpr uint32_t QBX_CONV_32_TO_8 = 0x00000001; // 32-bit picture, 8-bit display
+constexpr uint32_t QBX_CONV_TABLE = 0x00010000;   // pixels looked up in a table
+// Added when the mode is set (the converter's choice).
+constexpr uint32_t QBX_CONV_CONVERTS = 0x00020000;     // a converting procedure, not a copy
+constexpr uint32_t QBX_CONV_VIA_XLAT = 0x00400000;     // 8-bit picture: to argb8888 in xlat first
+constexpr uint32_t QBX_CONV_NO_ROUTE = 0x00800000;     // no procedure for this pair of formats
 constexpr uint32_t QBX_CONV_DOUBLE_X = 0x10000000;     // every pixel doubled horizontally
 constexpr uint32_t QBX_CONV_DOUBLE_LINES = 0x20000000; // every source line converted twice
 constexpr uint32_t QBX_CONV_DOUBLE_Y = 0x40000000;     // the picture doubled vertically

@@ -7,6 +7,7 @@
 
 #include "framebuffer/cpuid.h"
 #include "framebuffer/exception.h"
+#include "framebuffer/framebuf.h"
 #include "framebuffer/mode.h"
 #include "framebuffer/timer.h"
 #include "platform/path.h"
@@ -148,8 +149,8 @@ uint32_t qbx_recover() {
 uint32_t qbx_done() {
     qbx_freetimer();
     qbx_recover();
-    // The surfaces of a mode still set go with the display object: no mode is set afterwards.
-    curmode = nullptr;
+    // A mode still set is ended before its display object goes.
+    qbx_donemode();
     close_display();
     qbx_logf("qbx_done(): deinit and close quoblex.....");
     return 0;

@@ -144,6 +144,9 @@ uint32_t qbx_surface::create(uint32_t width, uint32_t height, uint32_t pitch, ui
 
     if (uint32_t error = attach(width, height, pitch, format, flags, pages, size))
         return error;
+    // The pages lie one after the other inside the allocation.
+    if (pages > 1)
+        pagelen = pitch * height;
     if (flags & QBX_SURF_SUBSURFACES)
         return create_subsurfaces(requests);
     subcount = 0;

@@ -79,9 +79,52 @@ struct display_clipper {
 struct display_palette {
     virtual ~display_palette() = default;
 };
-// A window of the presentation layer; the display layer only passes it on.
+// A window made by create_window; opaque to everything but the display object that made it.
 struct display_window_handle;
 using display_window = display_window_handle*;
+
+// Window messages, as the window procedures receive them, with their parameters.
+constexpr uint32_t DISPLAY_MSG_PAINT = 0x000F;       // the client area needs drawing again
+constexpr uint32_t DISPLAY_MSG_CLOSE = 0x0010;       // the user asks to close the window
+constexpr uint32_t DISPLAY_MSG_ACTIVATEAPP = 0x001C; // wparam: 1 activated, 0 deactivated
+constexpr uint32_t DISPLAY_MSG_SETCURSOR = 0x0020;   // the pointer is over the window
+constexpr uint32_t DISPLAY_MSG_KEYDOWN = 0x0100;     // wparam: the key code (below)
+constexpr uint32_t DISPLAY_MSG_SYSCOMMAND = 0x0112;  // wparam: one of the commands below
+constexpr uint32_t DISPLAY_KEY_ESCAPE = 0x1B;
+constexpr uint32_t DISPLAY_KEY_RETURN = 0x0D;
+constexpr uint32_t DISPLAY_KEY_OTHER = 0xFF; // a key without a code of its own here
+constexpr uint32_t DISPLAY_COMMAND_MOVE = 0xF010;
+constexpr uint32_t DISPLAY_COMMAND_MINIMIZE = 0xF020;
+
+struct display_message {
+    display_window window = nullptr;
+    uint32_t message = 0;
+    uintptr_t wparam = 0;
+    intptr_t lparam = 0;
+};
+
+// A window procedure: handles a message of its window and returns the message's result.
+using display_window_proc = intptr_t (*)(display_window window, uint32_t message, uintptr_t wparam,
+                                         intptr_t lparam);
+
+// A window class: what the windows created with its name share.
+struct display_window_class {
+    const char* name = nullptr;
+    display_window_proc proc = nullptr;
+    bool arrow_cursor = false; // the standard arrow over its windows; false: none of its own
+};
+
+enum class display_window_style : uint32_t {
+    framed, // caption, system menu and minimise box: a window on the desktop
+    popup,  // no frame: the window of a full-screen mode
+};
+
+struct display_window_desc {
+    const char* class_name = nullptr;
+    const char* caption = nullptr;
+    display_window_style style = display_window_style::framed;
+    display_rect frame; // the outer rectangle, in screen coordinates
+};
 
 // Called once per display mode by enum_modes; returning false stops the enumeration.
 using display_enum_callback = bool (*)(const display_mode_desc& mode, void* context);
@@ -133,6 +176,28 @@ class display {
     virtual int32_t set_palette_entries(display_palette* palette, uint32_t first, uint32_t count,
                                         const display_palette_entry* entries) = 0;
     virtual void release(display_palette* palette) = 0;
+
+    // Windows. Registering a class name again replaces what the name stands for, so a class can
+    // be registered once per use.
+    virtual int32_t register_window_class(const display_window_class& window_class) = 0;
+    // Grows a client rectangle to the outer rectangle of a window of that style.
+    virtual void adjust_window_rect(display_rect& rect, display_window_style style) = 0;
+    // Creates a visible window of a registered class.
+    virtual int32_t create_window(const display_window_desc& desc, display_window& window) = 0;
+    // Destroys a window; a handle of a window already gone is ignored.
+    virtual void destroy_window(display_window window) = 0;
+    // Takes the next waiting message of any window, without waiting; false when none waits.
+    virtual bool peek_message(display_message& message) = 0;
+    // Hands the message to its window's procedure; returns what the procedure returns.
+    virtual intptr_t dispatch_message(const display_message& message) = 0;
+    // What a window does with a message that its procedure leaves to it.
+    virtual intptr_t default_window_proc(display_window window, uint32_t message, uintptr_t wparam,
+                                         intptr_t lparam) = 0;
+    // Where the window's client area starts on the screen, and its size as (0, 0, w, h).
+    virtual int32_t client_origin(display_window window, int32_t& x, int32_t& y) = 0;
+    virtual int32_t client_rect(display_window window, display_rect& rect) = 0;
+    // Shows or hides the pointer.
+    virtual void show_cursor(bool shown) = 0;
 };
 
 // One backend: its platform part and the maker of its display object.

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
 
 namespace {
 
@@ -9,7 +12,12 @@ headless_config config;
 headless_record record;
 
 int32_t injected(headless_op op) {
-    return config.fail[static_cast<size_t>(op)];
+    const size_t i = static_cast<size_t>(op);
+    if (config.fail[i] && config.pass[i] > 0) {
+        --config.pass[i];
+        return DISPLAY_OK;
+    }
+    return config.fail[i];
 }
 
 // The standard direct-colour layout of each display depth.
@@ -41,13 +49,23 @@ struct headless_palette : display_palette {
 struct headless_surface : display_surface {
     uint32_t width = 0, height = 0, bpp = 0, pitch = 0;
     std::vector<uint8_t> pixels;
-    bool locked = false, lost = false, primary = false;
+    bool locked = false, lost = false, primary = false, chained = false;
     headless_surface* back = nullptr; // flip chain only; owned by this surface
     display_clipper* clipper = nullptr;
     display_palette* palette = nullptr;
 
     uint32_t bytes_per_pixel() const { return (bpp + 7) / 8; }
 };
+
+struct headless_window_object {
+    headless_window state;
+    display_window_proc proc = nullptr;
+    bool arrow_cursor = false;
+};
+
+display_window handle_of(headless_window_object* window) {
+    return reinterpret_cast<display_window>(window);
+}
 
 void present(headless_surface& picture) {
     if (config.on_present)
@@ -90,14 +108,34 @@ class headless_display final : public display {
                                 const display_palette_entry* entries) override;
     void release(display_palette* palette) override;
 
+    int32_t register_window_class(const display_window_class& window_class) override;
+    void adjust_window_rect(display_rect& rect, display_window_style style) override;
+    int32_t create_window(const display_window_desc& desc, display_window& window) override;
+    void destroy_window(display_window window) override;
+    bool peek_message(display_message& message) override;
+    intptr_t dispatch_message(const display_message& message) override;
+    intptr_t default_window_proc(display_window window, uint32_t message, uintptr_t wparam,
+                                 intptr_t lparam) override;
+    int32_t client_origin(display_window window, int32_t& x, int32_t& y) override;
+    int32_t client_rect(display_window window, display_rect& rect) override;
+    void show_cursor(bool shown) override;
+
     void lose_surfaces();
+    void post(const display_message& message) { queue.push_back(message); }
+    // The window of that handle while it exists, else null.
+    headless_window_object* find_window(display_window window);
 
   private:
     headless_surface* make_surface(uint32_t width, uint32_t height);
     void forget(headless_surface* surface);
+    // The exclusive window covers the display in its current mode.
+    void cover_display();
 
     std::vector<headless_surface*> surfaces; // every surface made, back buffers included
     bool has_primary = false;
+    std::map<std::string, display_window_class> classes; // names kept as strings
+    std::vector<std::unique_ptr<headless_window_object>> windows;
+    std::deque<display_message> queue;
 };
 
 headless_display* live = nullptr;
@@ -115,6 +153,7 @@ headless_display::headless_display() {
 headless_display::~headless_display() {
     for (headless_surface* surface : surfaces)
         delete surface;
+    record.live_windows -= uint32_t(windows.size());
     if (live == this)
         live = nullptr;
 }
@@ -135,6 +174,7 @@ int32_t headless_display::set_cooperative_level(display_window window, display_c
         return r;
     record.window = window;
     record.level = level;
+    cover_display();
     return DISPLAY_OK;
 }
 
@@ -149,6 +189,7 @@ int32_t headless_display::set_display_mode(uint32_t width, uint32_t height, uint
         return DISPLAY_ERR_NO_MODE;
     record.current = wanted;
     lose_surfaces();
+    cover_display();
     return DISPLAY_OK;
 }
 
@@ -205,6 +246,7 @@ int32_t headless_display::create_flip_chain(uint32_t backbuffers, display_surfac
     if (int32_t r = create_primary(primary); display_failed(r))
         return r;
     as_surface(primary)->back = make_surface(record.current.width, record.current.height);
+    as_surface(primary)->back->chained = true;
     return DISPLAY_OK;
 }
 
@@ -254,7 +296,7 @@ int32_t headless_display::lock(display_surface* surface, display_lock& lock) {
     lock.pitch = s->pitch;
     lock.width = s->width;
     lock.height = s->height;
-    lock.backbuffers = s->back ? 1 : 0;
+    lock.backbuffers = s->back || s->chained ? 1 : 0;
     return DISPLAY_OK;
 }
 
@@ -265,6 +307,9 @@ int32_t headless_display::unlock(display_surface* surface) {
     if (!s || !s->locked)
         return DISPLAY_ERR_INVALID;
     s->locked = false;
+    // A primary surface without a flip chain is on the screen: what was written shows now.
+    if (s->primary && !s->back)
+        present(*s);
     return DISPLAY_OK;
 }
 
@@ -418,6 +463,132 @@ void headless_display::release(display_palette* palette) {
     delete palette;
 }
 
+int32_t headless_display::register_window_class(const display_window_class& window_class) {
+    if (int32_t r = injected(headless_op::register_window_class))
+        return r;
+    if (!window_class.name || !window_class.proc)
+        return DISPLAY_ERR_INVALID;
+    display_window_class& kept = classes[window_class.name];
+    kept = window_class;
+    kept.name = nullptr; // the key holds the name
+    return DISPLAY_OK;
+}
+
+void headless_display::adjust_window_rect(display_rect& rect, display_window_style style) {
+    if (style != display_window_style::framed)
+        return;
+    rect.left -= HEADLESS_FRAME_SIDE;
+    rect.top -= HEADLESS_FRAME_CAPTION;
+    rect.right += HEADLESS_FRAME_SIDE;
+    rect.bottom += HEADLESS_FRAME_SIDE;
+}
+
+int32_t headless_display::create_window(const display_window_desc& desc, display_window& window) {
+    window = nullptr;
+    if (int32_t r = injected(headless_op::create_window))
+        return r;
+    const auto window_class = desc.class_name ? classes.find(desc.class_name) : classes.end();
+    if (window_class == classes.end())
+        return DISPLAY_ERR_INVALID;
+    auto made = std::make_unique<headless_window_object>();
+    made->proc = window_class->second.proc;
+    made->arrow_cursor = window_class->second.arrow_cursor;
+    headless_window& state = made->state;
+    state.class_name = desc.class_name;
+    state.caption = desc.caption ? desc.caption : "";
+    state.style = desc.style;
+    state.frame = state.client = desc.frame;
+    if (desc.style == display_window_style::framed) {
+        state.client.left += HEADLESS_FRAME_SIDE;
+        state.client.top += HEADLESS_FRAME_CAPTION;
+        state.client.right -= HEADLESS_FRAME_SIDE;
+        state.client.bottom -= HEADLESS_FRAME_SIDE;
+    }
+    if (state.client.right < state.client.left || state.client.bottom < state.client.top)
+        return DISPLAY_ERR_INVALID;
+    window = handle_of(made.get());
+    windows.push_back(std::move(made));
+    ++record.live_windows;
+    return DISPLAY_OK;
+}
+
+headless_window_object* headless_display::find_window(display_window window) {
+    for (const auto& w : windows)
+        if (handle_of(w.get()) == window)
+            return w.get();
+    return nullptr;
+}
+
+void headless_display::destroy_window(display_window window) {
+    if (!find_window(window))
+        return;
+    std::erase_if(queue, [&](const display_message& m) { return m.window == window; });
+    std::erase_if(windows, [&](const auto& w) { return handle_of(w.get()) == window; });
+    --record.live_windows;
+}
+
+bool headless_display::peek_message(display_message& message) {
+    if (queue.empty())
+        return false;
+    message = queue.front();
+    queue.pop_front();
+    return true;
+}
+
+intptr_t headless_display::dispatch_message(const display_message& message) {
+    headless_window_object* window = find_window(message.window);
+    if (!window)
+        return 0;
+    return window->proc(message.window, message.message, message.wparam, message.lparam);
+}
+
+intptr_t headless_display::default_window_proc(display_window window, uint32_t message,
+                                               uintptr_t wparam, intptr_t lparam) {
+    record.defaulted.push_back({window, message, wparam, lparam});
+    headless_window_object* w = find_window(window);
+    if (!w)
+        return 0;
+    if (message == DISPLAY_MSG_SYSCOMMAND && (wparam & 0xFFF0) == DISPLAY_COMMAND_MINIMIZE)
+        w->state.minimised = true;
+    if (message == DISPLAY_MSG_SETCURSOR && w->arrow_cursor)
+        show_cursor(true);
+    return 0;
+}
+
+int32_t headless_display::client_origin(display_window window, int32_t& x, int32_t& y) {
+    if (int32_t r = injected(headless_op::client_origin))
+        return r;
+    const headless_window_object* w = find_window(window);
+    if (!w)
+        return DISPLAY_ERR_INVALID;
+    x = w->state.client.left;
+    y = w->state.client.top;
+    return DISPLAY_OK;
+}
+
+int32_t headless_display::client_rect(display_window window, display_rect& rect) {
+    if (int32_t r = injected(headless_op::client_rect))
+        return r;
+    const headless_window_object* w = find_window(window);
+    if (!w)
+        return DISPLAY_ERR_INVALID;
+    rect = {0, 0, w->state.client.right - w->state.client.left,
+            w->state.client.bottom - w->state.client.top};
+    return DISPLAY_OK;
+}
+
+void headless_display::show_cursor(bool shown) {
+    record.cursor_shown = shown;
+}
+
+void headless_display::cover_display() {
+    headless_window_object* w = find_window(record.window);
+    if (!w || record.level != display_cooperation::exclusive_fullscreen)
+        return;
+    w->state.frame =
+        w->state.client = {0, 0, int32_t(record.current.width), int32_t(record.current.height)};
+}
+
 void headless_display::lose_surfaces() {
     for (headless_surface* surface : surfaces)
         surface->lost = true;
@@ -481,4 +652,15 @@ void headless_display_reset() {
 void headless_display_lose_surfaces() {
     if (live)
         live->lose_surfaces();
+}
+
+void headless_display_post(display_window window, uint32_t message, uintptr_t wparam,
+                           intptr_t lparam) {
+    if (live)
+        live->post({window, message, wparam, lparam});
+}
+
+const headless_window* headless_display_window(display_window window) {
+    const headless_window_object* w = live ? live->find_window(window) : nullptr;
+    return w ? &w->state : nullptr;
 }

@@ -120,6 +120,26 @@ class sdl_display final : public display {
         return DISPLAY_ERR_UNSUPPORTED;
     }
     void release(display_palette* palette) override { delete palette; }
+
+    int32_t register_window_class(const display_window_class&) override {
+        return DISPLAY_ERR_UNSUPPORTED;
+    }
+    void adjust_window_rect(display_rect&, display_window_style) override {}
+    int32_t create_window(const display_window_desc&, display_window& window) override {
+        window = nullptr;
+        return DISPLAY_ERR_UNSUPPORTED;
+    }
+    void destroy_window(display_window) override {}
+    bool peek_message(display_message&) override { return false; }
+    intptr_t dispatch_message(const display_message&) override { return 0; }
+    intptr_t default_window_proc(display_window, uint32_t, uintptr_t, intptr_t) override {
+        return 0;
+    }
+    int32_t client_origin(display_window, int32_t&, int32_t&) override {
+        return DISPLAY_ERR_UNSUPPORTED;
+    }
+    int32_t client_rect(display_window, display_rect&) override { return DISPLAY_ERR_UNSUPPORTED; }
+    void show_cursor(bool) override {}
 };
 
 bool sdl_init() {

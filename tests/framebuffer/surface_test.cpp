@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -137,6 +138,27 @@ TEST(Surface, SetBankChecksPagesBanksAndFlags) {
     two.flags |= 0x1;
     EXPECT_EQ(nullptr, qbx_surface_setbank(&two, 0, 0));
     EXPECT_EQ(1u, two.page);
+}
+
+// Every page of a several-page surface lies inside its memory: writing all of each page through
+// setbank and lock stays inside the allocation (the sanitizer build reports any byte beyond).
+TEST(Surface, EveryPageLiesInsideTheMemory) {
+    qbx_surface s;
+    ASSERT_EQ(0u, s.create(16, 4, 0, QBX_FORMAT_ARGB8888, 3, 0, 0, nullptr, nullptr));
+    EXPECT_EQ(16u * 4 * 4, s.pagelen);
+    EXPECT_EQ(3 * s.pagelen, s.size);
+    for (uint32_t page = 0; page < 3; ++page) {
+        uint8_t* p = qbx_surface_setbank(&s, page, 0);
+        ASSERT_EQ(s.data + page * s.pagelen, p);
+        ASSERT_EQ(p, s.lock());
+        std::fill_n(p, s.pitch * s.height, uint8_t(page + 1));
+        s.unlock();
+    }
+    EXPECT_EQ(1, s.data[0]);
+    EXPECT_EQ(3, s.data[s.size - 1]);
+    qbx_surface one;
+    ASSERT_EQ(0u, one.create(8, 4, QBX_FORMAT_ARGB8888, 1, 0));
+    EXPECT_EQ(one.size, one.pagelen);
 }
 
 class CountingAllocator : public MemoryAllocator {

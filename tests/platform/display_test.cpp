@@ -21,6 +21,14 @@ bool has_mode(const std::vector<display_mode_desc>& modes, uint32_t w, uint32_t 
     });
 }
 
+std::vector<display_message> dispatched;
+
+intptr_t record_message(display_window window, uint32_t message, uintptr_t wparam,
+                        intptr_t lparam) {
+    dispatched.push_back({window, message, wparam, lparam});
+    return intptr_t(message) + 1;
+}
+
 class Headless : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -229,6 +237,9 @@ TEST_F(Headless, EveryOperationCanBeMadeToFail) {
     display_surface* back = nullptr;
     display_clipper* clipper = nullptr;
     display_mode_desc desktop;
+    display_window window = nullptr;
+    int32_t x, y;
+    display_rect rect;
     const std::pair<headless_op, std::function<int32_t()>> calls[] = {
         {headless_op::desktop_mode, [&] { return headless_backend.desktop_mode(desktop); }},
         {headless_op::set_cooperative_level,
@@ -252,6 +263,16 @@ TEST_F(Headless, EveryOperationCanBeMadeToFail) {
         {headless_op::create_clipper, [&] { return device->create_clipper(clipper); }},
         {headless_op::set_clipper_window,
          [&] { return device->set_clipper_window(nullptr, nullptr); }},
+        {headless_op::register_window_class,
+         [&] {
+             return device->register_window_class({"c", record_message});
+         }},
+        {headless_op::create_window,
+         [&] {
+             return device->create_window({"c", "", {}, {0, 0, 8, 8}}, window);
+         }},
+        {headless_op::client_origin, [&] { return device->client_origin(window, x, y); }},
+        {headless_op::client_rect, [&] { return device->client_rect(window, rect); }},
     };
     for (const auto& [op, call] : calls) {
         headless_display_config().fail_on(op, -77);
@@ -320,4 +341,64 @@ TEST_F(Headless, PresentedPicturesReachTheObserver) {
     device->release(picture);
     device->release(other);
     device->release(primary);
+}
+
+TEST_F(Headless, WindowsGetTheirMessagesInOrder) {
+    display_window window = nullptr;
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->create_window({"none", "x", {}, {0, 0, 8, 8}}, window));
+    ASSERT_EQ(0, device->register_window_class({"c", record_message, true}));
+    display_rect frame{0, 0, 32, 16};
+    device->adjust_window_rect(frame, display_window_style::framed);
+    EXPECT_EQ(-HEADLESS_FRAME_SIDE, frame.left);
+    EXPECT_EQ(-HEADLESS_FRAME_CAPTION, frame.top);
+    frame = {10 + frame.left, 20 + frame.top, 10 + frame.right, 20 + frame.bottom};
+    ASSERT_EQ(0,
+              device->create_window({"c", "caption", display_window_style::framed, frame}, window));
+    int32_t x = 0, y = 0;
+    display_rect client;
+    ASSERT_EQ(0, device->client_origin(window, x, y));
+    ASSERT_EQ(0, device->client_rect(window, client));
+    EXPECT_EQ(std::make_pair(10, 20), std::make_pair(x, y));
+    EXPECT_EQ(32, client.right);
+    EXPECT_EQ(16, client.bottom);
+    EXPECT_EQ("caption", headless_display_window(window)->caption);
+
+    dispatched.clear();
+    headless_display_post(window, DISPLAY_MSG_PAINT);
+    headless_display_post(window, DISPLAY_MSG_KEYDOWN, DISPLAY_KEY_ESCAPE, 5);
+    display_message message;
+    while (device->peek_message(message))
+        EXPECT_EQ(intptr_t(message.message) + 1, device->dispatch_message(message));
+    ASSERT_EQ(2u, dispatched.size());
+    EXPECT_EQ(DISPLAY_MSG_PAINT, dispatched[0].message);
+    EXPECT_EQ(DISPLAY_KEY_ESCAPE, dispatched[1].wparam);
+    EXPECT_EQ(5, dispatched[1].lparam);
+
+    // Default handling minimises and shows the class's arrow.
+    headless_record& record = headless_display_record();
+    device->show_cursor(false);
+    device->default_window_proc(window, DISPLAY_MSG_SETCURSOR, 0, 0);
+    EXPECT_TRUE(record.cursor_shown);
+    device->default_window_proc(window, DISPLAY_MSG_SYSCOMMAND, DISPLAY_COMMAND_MINIMIZE, 0);
+    EXPECT_TRUE(headless_display_window(window)->minimised);
+    EXPECT_EQ(2u, record.defaulted.size());
+
+    // The exclusive window covers the display, in every mode it switches to.
+    exclusive();
+    ASSERT_EQ(0, device->set_cooperative_level(window, display_cooperation::exclusive_fullscreen));
+    ASSERT_EQ(0, device->set_display_mode(32, 24, 16));
+    ASSERT_EQ(0, device->client_rect(window, client));
+    EXPECT_EQ(32, client.right);
+    EXPECT_EQ(24, client.bottom);
+
+    // A window that is gone takes its messages with it, and its handle is refused.
+    headless_display_post(window, DISPLAY_MSG_CLOSE);
+    EXPECT_EQ(1u, record.live_windows);
+    device->destroy_window(window);
+    device->destroy_window(window);
+    EXPECT_EQ(0u, record.live_windows);
+    EXPECT_FALSE(device->peek_message(message));
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->client_rect(window, client));
+    EXPECT_EQ(nullptr, headless_display_window(window));
+    EXPECT_EQ(0, device->dispatch_message({window, DISPLAY_MSG_PAINT, 0, 0}));
 }
