@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
 
-// How many times operator new has run in this program so far.
+// How many blocks of memory this program has allocated so far: operator new, malloc, calloc and
+// realloc alike.
 size_t allocation_count();
