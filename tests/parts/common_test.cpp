@@ -52,11 +52,9 @@ class Helpers : public ::testing::Test {
     world w;
 };
 
-TEST_F(Helpers, OverlayTypeThreeDrawsOneOfTwoSpritesEverywhere) {
+TEST_F(Helpers, OverlayTypeThreeDrawsOneOfTwoSpritesEverywhereFromFreqTimesTime) {
     const auto map = overlay_map({{"overlay#type", 3}, {"overlay#freq", 2}}, 1.2f);
-    EXPECT_TRUE(
-        std::all_of(map.begin(), map.end(), [](unsigned char b) { return b == 1 || b == 2; }));
-    EXPECT_EQ(2u, std::set<unsigned char>(map.begin(), map.end()).size());
+    EXPECT_EQ((std::set<unsigned char>{1, 2}), std::set<unsigned char>(map.begin(), map.end()));
     const uint32_t seed_after = myseed;
     // 2 x 1.4 truncates to the same seed as 2 x 1.2; 2 x 1.6 does not.
     EXPECT_EQ(map, overlay_map({{"overlay#type", 3}, {"overlay#freq", 2}}, 1.4f));
@@ -65,29 +63,25 @@ TEST_F(Helpers, OverlayTypeThreeDrawsOneOfTwoSpritesEverywhere) {
 }
 
 TEST_F(Helpers, OverlayTypeOneDrawsRectanglesOfSpritesUpToMax) {
-    const std::map<std::string, double> tracks = {
-        {"overlay#type", 1}, {"overlay#count", 6}, {"overlay#max", 2}, {"overlay#freq", 3}};
-    const auto map = overlay_map(tracks, 2.0f);
-    EXPECT_TRUE(std::all_of(map.begin(), map.end(), [](unsigned char b) { return b <= 3; }));
-    EXPECT_GT(std::count_if(map.begin(), map.end(), [](unsigned char b) { return b > 0; }), 0);
-    EXPECT_EQ(map, overlay_map(tracks, 2.1f));
-
-    // A negative maximum counts as 0: sprite 0 only, the same cells.
-    auto single = overlay_map(
-        {{"overlay#type", 1}, {"overlay#count", 6}, {"overlay#max", 0}, {"overlay#freq", 3}}, 2.0f);
-    EXPECT_EQ(
-        single,
-        overlay_map(
-            {{"overlay#type", 1}, {"overlay#count", 6}, {"overlay#max", -3}, {"overlay#freq", 3}},
-            2.0f));
+    auto type_one = [this](double count, double max) {
+        return overlay_map({{"overlay#type", 1},
+                            {"overlay#count", count},
+                            {"overlay#max", max},
+                            {"overlay#freq", 3}},
+                           2.0f);
+    };
+    const auto map = type_one(6, 2);
+    EXPECT_EQ((std::set<unsigned char>{0, 1, 2, 3}),
+              std::set<unsigned char>(map.begin(), map.end()));
+    // A negative maximum counts as 0: sprite 0 only, in the same cells.
+    const auto single = type_one(6, -3);
+    EXPECT_EQ(single, type_one(6, 0));
     for (size_t i = 0; i < map.size(); ++i)
         EXPECT_EQ(map[i] != 0, single[i] == 1) << i;
-}
-
-TEST_F(Helpers, OverlayLeavesTheMapEmptyWithoutRectanglesOrForOtherTypes) {
+    // No rectangles, or another type: an empty map.
     const std::vector<unsigned char> empty(220, 0);
-    EXPECT_EQ(empty, overlay_map({{"overlay#type", 1}, {"overlay#count", 0}}, 1.0f));
-    EXPECT_EQ(empty, overlay_map({{"overlay#type", 1}, {"overlay#count", -4}}, 1.0f));
+    EXPECT_EQ(empty, type_one(0, 2));
+    EXPECT_EQ(empty, type_one(-4, 2));
     for (double type : {0.0, 2.0, 4.0, -3.0})
         EXPECT_EQ(empty, overlay_map({{"overlay#type", type}, {"overlay#count", 5}}, 1.0f)) << type;
 }
@@ -160,23 +154,16 @@ TEST_F(Helpers, GlitchBlocksDrawLengthThenChannelsThenShift) {
 }
 
 TEST_F(Helpers, GlitchShiftZeroUncolouredAndNegativeValues) {
-    for (const flt_rgbsh& r : glitch_table(w, {{"glitch#shift", 0}, {"glitch#blockSize", 2}})) {
-        if (r.mask == 0xDEAD)
-            continue;
-        EXPECT_EQ(0x00FFFFFFu, r.mask);
-        EXPECT_EQ(0, r.shift);
-    }
-    // A negative shift draws in [-5, 4]; a block size of -20 still makes every block one line.
+    const auto plain = glitch_table(w, {{"glitch#shift", 0}, {"glitch#blockSize", 2}});
+    for (unsigned i = 0; i < 180; ++i)
+        ASSERT_TRUE(plain[i].mask == 0x00FFFFFF && plain[i].shift == 0) << i;
+    // A negative shift draws in [-5, 4]; a block size of -20 makes every block one line long.
     const auto table = glitch_table(w, {{"glitch#shift", -10}, {"glitch#blockSize", -20}});
     std::set<int32_t> shifts;
-    for (unsigned i = 0; i < 180; ++i) {
-        ASSERT_GE(table[i].shift, -5);
-        ASSERT_LE(table[i].shift, 4);
+    for (unsigned i = 0; i < 180; ++i)
         shifts.insert(table[i].shift);
-    }
-    EXPECT_EQ(10u, shifts.size());
-    const auto none = glitch_table(w, {{"glitch#shift", 10}}, 0);
-    EXPECT_EQ(0xDEADu, none[0].mask);
+    EXPECT_EQ((std::set<int32_t>{-5, -4, -3, -2, -1, 0, 1, 2, 3, 4}), shifts);
+    EXPECT_EQ(0xDEADu, glitch_table(w, {{"glitch#shift", 10}}, 0)[0].mask);
 }
 
 class LoadTexture : public Helpers {};
@@ -191,10 +178,7 @@ TEST_F(LoadTexture, RowCopyRepeatsTheFirstLineBelowThePicture) {
         EXPECT_EQ(scene_world::rings(5, 0), reinterpret_cast<uint32_t*>(t->data)[5]);
         const std::vector<uint8_t> first(t->data, t->data + 1024);
         const std::vector<uint8_t> extra(t->data + 256 * 1024, t->data + 257 * 1024);
-        EXPECT_EQ(copy, first == extra);
-        if (!copy) {
-            EXPECT_EQ(std::vector<uint8_t>(1024, 0), extra);
-        }
+        EXPECT_EQ(copy ? first : std::vector<uint8_t>(1024, 0), extra);
     }
     std::unique_ptr<qbx_surface> mask(loadTexture("assets\\alpha.tga", false, true));
     ASSERT_TRUE(mask);

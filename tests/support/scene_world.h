@@ -2,7 +2,8 @@
 // A place where the scenes run as they do in the demo, for tests and benchmarks: a scratch working
 // folder whose "tracks\" and "assets\" hold constant tracks and small procedural pictures, the
 // access layer opened on it, the shared resources loaded as the driver loads them, a 320 x 180
-// back surface, and both random generators at their start.
+// back surface, a 320 x 180 x 32 display mode set on the headless display, and both random
+// generators at their start.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -15,11 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "framebuffer/framebuf.h"
+#include "framebuffer/mode.h"
+#include "framebuffer/quoblex.h"
 #include "framebuffer/surface.h"
 #include "libsync/timeline.h"
 #include "libsync/track_file.h"
 #include "obj/tga_fixture.h"
 #include "parts/common.h"
+#include "platform/display_headless.h"
 
 namespace scene_world {
 
@@ -104,8 +109,13 @@ class world {
         open_tracks();
         timeline = &access;
         reset_random_state();
+        show_on_headless_display();
     }
     ~world() {
+        qbx_done();
+        modes.clear();
+        setupmodes.clear();
+        headless_display_reset();
         common = {};
         timeline = nullptr;
         std::filesystem::current_path(previous);
@@ -131,8 +141,33 @@ class world {
         for (const auto& entry : std::filesystem::directory_iterator("tracks"))
             std::filesystem::remove(entry.path());
     }
+    // The demo's display: a full-screen mode for a 320 x 180 x 32 picture, chosen automatically.
+    void show_on_headless_display() {
+        setenv("DEMO_DISPLAY", "headless", 1);
+        headless_display_reset();
+        headless_display_config().modes = {{320, 180, 32}};
+        headless_display_config().on_present = [this](const display_lock& picture) {
+            ++presented;
+            if (keep_shown) {
+                shown.assign(picture.data, picture.data + size_t(picture.pitch) * picture.height);
+                shown_pitch = picture.pitch;
+            }
+        };
+        const int32_t mode =
+            qbx_init(0) == 0 ? qbx_addmode("scenes", 320, 180, 32, 0, QBX_MODE_ASPECT_16_9) : -1;
+        if (mode < 0 || qbx_setmode(mode) != 0) {
+            std::fprintf(stderr, "the headless display cannot show 320 x 180 x 32\n");
+            std::abort();
+        }
+    }
     // Opens the access layer afresh, so that it reads the track files as they are now.
     void open_tracks() { access.open("tracks\\"); }
+
+    // What the display showed last (320 x 180 pixels, the display's pitch) and how many pictures it
+    // has shown; kept only while keep_shown.
+    bool keep_shown = true;
+    std::vector<uint8_t> shown;
+    uint32_t shown_pitch = 0, presented = 0;
 
     std::filesystem::path previous, folder;
     Timeline access;
