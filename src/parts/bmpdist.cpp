@@ -96,21 +96,9 @@ int bitmapdist::run(float time, float) {
     grid_tmap_8b_512x256(s.render_line(2), s.nodes.get(), texture->data, 22);
     draw_overlay_and_bars(s, time, overlay);
 
-    const bool radialOn = track("radialBlur#en", time) > 0;
-    const bool logoOn = track("bitmapdist#logo", time) > 0;
-    const float strength = static_cast<float>(track("radialBlur#strength", time));
-    const float scale = static_cast<float>(track("radialBlur#scale", time));
-    const bool glitchOn = track("glitch#en", time) > 0;
-    flt_rgbsh glitch[frame_height];
-    prepare_glitch(time, glitchOn, glitch, frame_height);
-    if (logoOn)
-        draw_logo(s, *logo, time);
-    if (radialOn)
-        radial_blur(s, strength, scale);
-
-    post_settings post = read_post(time, false);
-    post.glitch = glitchOn ? glitch : nullptr;
-    post_process(s, post);
-    present(s);
+    finish_frame(s, time, false, [&] {
+        if (track("bitmapdist#logo", time) > 0)
+            draw_logo(s, *logo, time);
+    });
     return 0;
 }

@@ -51,18 +51,6 @@ int kaleido0::run(float time, float) {
     grid_tmap_8b(s.render_line(2), s.nodes.get(), tex.data, 22);
     draw_overlay_and_bars(s, time, overlay);
 
-    const bool radialOn = track("radialBlur#en", time) > 0;
-    const float strength = static_cast<float>(track("radialBlur#strength", time));
-    const float scale = static_cast<float>(track("radialBlur#scale", time));
-    const bool glitchOn = track("glitch#en", time) > 0;
-    flt_rgbsh glitch[frame_height];
-    prepare_glitch(time, glitchOn, glitch, frame_height);
-    if (radialOn)
-        radial_blur(s, strength, scale);
-
-    post_settings post = read_post(time, true);
-    post.glitch = glitchOn ? glitch : nullptr;
-    post_process(s, post);
-    present(s);
+    finish_frame(s, time, true, [] {});
     return 0;
 }

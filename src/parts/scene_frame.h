@@ -8,6 +8,7 @@
 #include "framebuffer/surface.h"
 #include "obj/filter.h"
 #include "obj/gridlerp.h"
+#include "parts/tracks.h"
 
 inline constexpr uint32_t frame_width = 320, frame_height = 180;
 
@@ -65,3 +66,22 @@ void post_process(const scene_surfaces& s, const post_settings& settings);
 
 // Shows the back surface: converted into the display, then flipped.
 void present(const scene_surfaces& s);
+
+// The rest of a frame after the sprites and bars: the glitch table, `before_radial` (a scene's
+// own drawing at that point), the radial blur, the post-processing and the presentation.
+template <typename Draw>
+void finish_frame(const scene_surfaces& s, float time, bool additive, Draw before_radial) {
+    const bool radialOn = track("radialBlur#en", time) > 0;
+    const float strength = static_cast<float>(track("radialBlur#strength", time));
+    const float scale = static_cast<float>(track("radialBlur#scale", time));
+    const bool glitchOn = track("glitch#en", time) > 0;
+    flt_rgbsh glitch[frame_height];
+    prepare_glitch(time, glitchOn, glitch, frame_height);
+    before_radial();
+    if (radialOn)
+        radial_blur(s, strength, scale);
+    post_settings post = read_post(time, additive);
+    post.glitch = glitchOn ? glitch : nullptr;
+    post_process(s, post);
+    present(s);
+}
