@@ -78,17 +78,27 @@ bench: deps $(RELEASE)/CMakeCache.txt
 		"$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; \
 	done
 
-# Instructions per kaleidoscope frame of kernel work, counted by callgrind over FRAMES frames:
-# steady where timings drift with the machine's load.
+# Instructions per frame, counted by callgrind over FRAMES frames: steady where timings drift with
+# the machine's load. Kernel work alone (the kaleidoscope's with SSE2 and scalar kernels, the
+# bitmap distortion's), then each scene's whole frame up to the presented picture.
 FRAMES ?= 20
+CALLGRIND = valgrind --tool=callgrind --callgrind-out-file=/dev/null --collect-atstart=no \
+	--toggle-collect='*run_frames*'
 instructions: deps $(RELEASE)/CMakeCache.txt
-	cmake --build $(RELEASE) -j $(JOBS) --target frame_instructions
-	@for set in sse2 scalar; do \
-		count=$$(valgrind --tool=callgrind --callgrind-out-file=/dev/null --collect-atstart=no \
-			--toggle-collect='*run_frames*' $(RELEASE)/bench/frame_instructions $$set $(FRAMES) 2>&1 \
-			| sed -n 's/.*Collected : *//p'); \
-		[ -n "$$count" ] || exit 1; \
-		echo "$$set: $$((count / $(FRAMES))) instructions per frame"; \
+	cmake --build $(RELEASE) -j $(JOBS) --target frame_instructions scene_instructions
+	@per_frame() { \
+		count=$$($(CALLGRIND) "$$@" 2>&1 | sed -n 's/.*Collected : *//p'); \
+		[ -n "$$count" ] && echo "$$((count / $(FRAMES))) instructions per frame"; \
+	}; \
+	for set in sse2 scalar; do \
+		line=$$(per_frame $(RELEASE)/bench/frame_instructions $$set $(FRAMES)) || exit 1; \
+		echo "$$set: $$line"; \
+	done; \
+	line=$$(per_frame $(RELEASE)/bench/frame_instructions sse2 $(FRAMES) distortion) || exit 1; \
+	echo "sse2 distortion: $$line"; \
+	for scene in kaleido0 bitmapdist; do \
+		line=$$(per_frame $(RELEASE)/bench/scene_instructions $$scene $(FRAMES)) || exit 1; \
+		echo "$$scene scene: $$line"; \
 	done
 
 # Each libFuzzer target runs for FUZZ_SECONDS on its own corpus folder.

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "libsync/device.h"
 #include "libsync/timeline.h"
-#include "libsync_allocations.h"
 
 namespace {
 

@@ -126,6 +126,9 @@ struct scene_buffers {
     std::vector<uint8_t> line_a = std::vector<uint8_t>(1296), line_b = std::vector<uint8_t>(1296);
     std::vector<flt_rgbsh> glitch = std::vector<flt_rgbsh>(180);
     std::vector<grid> nodes = kaleidoscope_nodes();
+    image texture512{512 * 4, 257};
+    image logo{64 * 4, 32};
+    std::vector<grid> wobble = distortion_nodes();
 
     scene_buffers() {
         noise n;
@@ -136,6 +139,8 @@ struct scene_buffers {
             for (size_t k = i; k < i + 5 && k < glitch.size(); ++k)
                 glitch[k] = {(n.next() & 1 ? 0xFF0000u : 0) | (n.next() & 1 ? 0xFF00u : 0) | 0xFFu,
                              0, static_cast<int32_t>(8 + n.next() % 16), 0};
+        for (image* picture : {&texture512, &logo})
+            n.fill(picture->mem);
     }
 };
 
@@ -228,6 +233,22 @@ inline void kaleidoscope_frame(scene_buffers& b, const kernel_set& k) {
     blur_pass1(b, k);
     blur_pass2(b, k);
     final_chain(b, k, true);
+}
+
+// One whole bitmap distortion frame of kernel work: as the kaleidoscope's, with the 512-wide
+// picture through the wobbling grid, a 64 x 32 logo added in the centre and no additive blend.
+inline void distortion_frame(scene_buffers& b, const kernel_set& k) {
+    for (int y : {0, 1, 178, 179})
+        std::memset(b.render.line(y), 0, b.render.pitch);
+    k.grid512(b.render.line(2), b.wobble.data(), b.texture512.data(), cell_rows);
+    overlay_sprites(b, k);
+    light_bars(b, k);
+    k.flare(b.render.line(74) + 128 * 4, b.logo.data(), 32, 32, b.render.pitch - b.logo.pitch, 0,
+            0x404040);
+    radial_blur(b, k);
+    blur_pass1(b, k);
+    blur_pass2(b, k);
+    final_chain(b, k, false);
 }
 
 } // namespace obj_scene

@@ -24,12 +24,13 @@ function(demo_test_folder name)
   endif()
   add_executable(test_${name} ${sources})
   target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main test_support)
+  # A test that hangs (a modal box nobody answers, a window that never maps) fails in time.
   gtest_discover_tests(test_${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60
-                       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+                       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} PROPERTIES TIMEOUT 300)
   if(ARG_SCALAR_TOO)
     gtest_discover_tests(test_${name} TEST_PREFIX "${name}.scalar." DISCOVERY_TIMEOUT 60
                          WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-                         PROPERTIES ENVIRONMENT "DEMO_NO_SIMD=1")
+                         PROPERTIES ENVIRONMENT "DEMO_NO_SIMD=1" TIMEOUT 300)
   endif()
 endfunction()
 

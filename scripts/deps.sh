@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsdl2-dev libopenmpt-dev libimgui-dev libfreetype-dev
-  xvfb xdotool fonts-dejavu-core valgrind
+  xvfb xdotool libx11-dev libxtst-dev fonts-dejavu-core valgrind
   ffmpeg sox
 )
 

@@ -48,8 +48,9 @@ uint32_t qbx_mode::modehack(qbx_mode* mode) {
             return QBX_ERR_NO_MODE;
         const uint32_t display_bpp = mode->backbuffer.bpp;
 
-        // An 8-bit display shows anything but a 32-bit picture in grey levels.
-        if (mode->bpp != 32 && display_bpp == 8) {
+        // An 8-bit display shows its pictures in grey levels (a 32-bit one through the grey
+        // converters) until the application loads a palette of its own.
+        if (display_bpp == 8) {
             qbx_palette grey(256, 32);
             for (uint32_t i = 0; i < 256; ++i)
                 grey.data[i] = i * 0x010101;

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "framebuffer/cpuid.h"
 #include "framebuffer/exception.h"
@@ -26,6 +27,14 @@ void close_display() {
     if (qbx_dd.library)
         qbx_dd.library->quit();
     qbx_dd.library = nullptr;
+}
+
+// What is missing and how to run without a screen; kept for the error's text.
+const char* no_display_message() {
+    static std::string text;
+    text = std::string("no display: ") + display_backend_failure() +
+           " - to run without a screen set DEMO_DISPLAY=headless, or run under xvfb-run";
+    return text.c_str();
 }
 
 void open_log(const char* name) {
@@ -106,12 +115,14 @@ uint32_t qbx_init(uint32_t flags) {
         // A second start-up lets go of what the first one brought up.
         close_display();
         qbx_dd.library = display_backend_choose();
+        // Without a display there is no desktop to ask about: one line says what is missing.
+        if (!qbx_dd.library)
+            throw qbx_exception::display(0, no_display_message());
         qbx_setup_dialog = dialog_runner_for(qbx_dd.library);
 
-        // Without a usable backend the desktop stays unknown (all zero), as an unanswered
-        // query leaves it.
+        // An unanswered query leaves the desktop unknown (all zero).
         display_mode_desc desktop;
-        if (qbx_dd.library && display_failed(qbx_dd.library->desktop_mode(desktop)))
+        if (display_failed(qbx_dd.library->desktop_mode(desktop)))
             desktop = {};
         qbx_logf("current display mode: %dx%d %dbpp\n", int(desktop.width), int(desktop.height),
                  int(desktop.bpp));
@@ -121,11 +132,8 @@ uint32_t qbx_init(uint32_t flags) {
             qbx_flags |= QBX_FLAG_LOWDEPTH;
         }
 
-        if (qbx_dd.library)
-            qbx_dd.library->set_screen_saver(false);
+        qbx_dd.library->set_screen_saver(false);
 
-        if (!qbx_dd.library)
-            throw qbx_exception::display(0, "can't load ddraw.dll");
         const int32_t created = qbx_dd.library->create(qbx_dd.dd);
         if (display_failed(created) || !qbx_dd.dd)
             throw qbx_exception::display(created, "can't create ddraw interface");

@@ -91,7 +91,6 @@ constexpr uint32_t DISPLAY_MSG_SETCURSOR = 0x0020;   // the pointer is over the 
 constexpr uint32_t DISPLAY_MSG_KEYDOWN = 0x0100;     // wparam: the key code (below)
 constexpr uint32_t DISPLAY_MSG_SYSCOMMAND = 0x0112;  // wparam: one of the commands below
 constexpr uint32_t DISPLAY_KEY_ESCAPE = 0x1B;
-constexpr uint32_t DISPLAY_KEY_RETURN = 0x0D;
 constexpr uint32_t DISPLAY_KEY_OTHER = 0xFF; // a key without a code of its own here
 constexpr uint32_t DISPLAY_COMMAND_MOVE = 0xF010;
 constexpr uint32_t DISPLAY_COMMAND_MINIMIZE = 0xF020;
@@ -221,6 +220,21 @@ extern const display_backend* const display_backends[];
 const display_backend* display_backend_find(const char* name);
 
 // The backend to use, already initialised: the one named by the environment variable
-// DEMO_DISPLAY when it is set (null when that one is unknown or cannot run), otherwise the first
-// of the table that can run. The caller balances it with its quit.
+// DEMO_DISPLAY when it is set, otherwise the first of the table (the one with a screen); the
+// others run only when named. Null when that one is unknown or cannot run; then
+// display_backend_failure says why. The caller balances it with its quit.
 const display_backend* display_backend_choose();
+
+// Why the last choice of a backend failed, in a few words for the user; empty when it did not.
+// A backend's init that fails gives its reason through display_backend_set_failure.
+const char* display_backend_failure();
+void display_backend_set_failure(const char* reason);
+
+// Whether a blit may copy `from` (inside a source of that size) to `to`: both rectangles hold
+// pixels; `to` may reach beyond the destination, which clips it.
+bool display_blit_rects_valid(const display_rect& to, const display_rect& from,
+                              uint32_t source_width, uint32_t source_height);
+
+// The direct-colour layout of each display depth: 8 indexed, 15 rgb555, 16 rgb565, 24 rgb888,
+// 32 xrgb8888.
+display_pixel_format display_standard_format(uint32_t depth);

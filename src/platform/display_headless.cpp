@@ -20,20 +20,6 @@ int32_t injected(headless_op op) {
     return config.fail[i];
 }
 
-// The standard direct-colour layout of each display depth.
-display_pixel_format standard_format(uint32_t depth) {
-    switch (depth) {
-    case 8:
-        return {DISPLAY_PIXEL_RGB | DISPLAY_PIXEL_INDEXED8, 8, 0, 0, 0};
-    case 15:
-        return {DISPLAY_PIXEL_RGB, 16, 0x7C00, 0x3E0, 0x1F};
-    case 16:
-        return {DISPLAY_PIXEL_RGB, 16, 0xF800, 0x7E0, 0x1F};
-    default:
-        return {DISPLAY_PIXEL_RGB, depth, 0xFF0000, 0xFF00, 0xFF};
-    }
-}
-
 bool same_mode(const display_mode_desc& a, const display_mode_desc& b) {
     return a.width == b.width && a.height == b.height && a.bpp == b.bpp;
 }
@@ -214,7 +200,7 @@ headless_surface* headless_display::make_surface(uint32_t width, uint32_t height
     auto* surface = new headless_surface;
     surface->width = width;
     surface->height = height;
-    surface->bpp = standard_format(record.current.bpp).bpp;
+    surface->bpp = display_standard_format(record.current.bpp).bpp;
     surface->pitch = width * surface->bytes_per_pixel();
     surface->pixels.assign(size_t(surface->pitch) * height, 0);
     surfaces.push_back(surface);
@@ -277,7 +263,7 @@ int32_t headless_display::get_pixel_format(display_surface* surface, display_pix
         return r;
     if (!surface)
         return DISPLAY_ERR_INVALID;
-    format = config.format ? *config.format : standard_format(record.current.bpp);
+    format = config.format ? *config.format : display_standard_format(record.current.bpp);
     return DISPLAY_OK;
 }
 
@@ -348,9 +334,7 @@ int32_t headless_display::blit(display_surface* destination, const display_rect&
     headless_surface* src = as_surface(source);
     if (!dst || !src || dst->bpp != src->bpp)
         return DISPLAY_ERR_INVALID;
-    if (to.right <= to.left || to.bottom <= to.top || from.right <= from.left ||
-        from.bottom <= from.top || from.left < 0 || from.top < 0 ||
-        int64_t(from.right) > src->width || int64_t(from.bottom) > src->height)
+    if (!display_blit_rects_valid(to, from, src->width, src->height))
         return DISPLAY_ERR_INVALID;
     if (dst->lost || src->lost)
         return DISPLAY_ERR_SURFACE_LOST;
@@ -595,8 +579,10 @@ void headless_display::lose_surfaces() {
 }
 
 bool headless_init() {
-    if (injected(headless_op::init))
+    if (injected(headless_op::init)) {
+        display_backend_set_failure("the headless display was made to fail");
         return false;
+    }
     record.initialised = true;
     return true;
 }

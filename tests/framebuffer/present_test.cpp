@@ -296,3 +296,20 @@ TEST_F(Present, ThousandModesAndTenThousandFramesLeaveNothing) {
     EXPECT_EQ(flips + 10000, record.flips);
     EXPECT_TRUE(boxes().empty());
 }
+
+// A 32-bit picture on an 8-bit display is shown in grey levels, through a grey ramp.
+TEST_F(Present, EightBitDisplayShowsGreyLevels) {
+    offer({{320, 180}}, {8});
+    start();
+    set(add_fullscreen(320, 180));
+    ASSERT_EQ(8u, curmode->backbuffer.bpp);
+    for (uint32_t i = 0; i < 256; i += 51)
+        EXPECT_EQ(i, headless_display_record().palette[i].green);
+    test_picture picture;
+    frame(picture);
+    const uint32_t p = picture.at(7, 3);
+    const uint32_t grey = shown.pixels[3 * shown.pitch + 7];
+    const uint32_t plain = ((p >> 16 & 0xFF) >> 2) + ((p >> 8 & 0xFF) >> 1) + ((p & 0xFF) >> 2);
+    const uint32_t simd = (54 * (p >> 16 & 0xFF) + 184 * (p >> 8 & 0xFF) + 18 * (p & 0xFF)) >> 8;
+    EXPECT_TRUE(grey == plain || grey == simd) << grey;
+}

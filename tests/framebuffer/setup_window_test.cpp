@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "quoblex_fixture.h"
-#include "support/xvfb.h"
+#include "support/x_server.h"
 
 namespace {
 
@@ -16,8 +16,7 @@ class SetupWindow : public QuoblexTest {
     void SetUp() override {
         QuoblexTest::SetUp();
         if (!server.running())
-            GTEST_SKIP() << "no X server for the dialog: " << server.failure();
-        setenv("DISPLAY", server.display().c_str(), 1);
+            GTEST_SKIP() << "no X server for the dialog: " << server.why_not();
         setenv("DEMO_DISPLAY", "sdl", 1);
         start();
         ASSERT_NE(nullptr, qbx_setup_dialog) << "the SDL backend brings its dialog";
@@ -43,7 +42,7 @@ class SetupWindow : public QuoblexTest {
         });
     }
 
-    test_support::Xvfb server;
+    test_support::x_server server;
 };
 
 constexpr const char* seen_window = "quoblex type 3 - win32 - setup\n260x140\n";

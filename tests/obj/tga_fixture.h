@@ -36,6 +36,7 @@ inline std::vector<uint8_t> make_tga(const TgaSpec& s) {
         s.depth,
         s.descriptor,
     };
+    out.reserve(out.size() + s.id.size() + s.map.size() + s.pixels.size());
     out.insert(out.end(), s.id.begin(), s.id.end());
     out.insert(out.end(), s.map.begin(), s.map.end());
     out.insert(out.end(), s.pixels.begin(), s.pixels.end());

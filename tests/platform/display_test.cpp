@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <vector>
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include "platform/display.h"
@@ -54,12 +56,25 @@ TEST(DisplayBackends, ChosenByName) {
     EXPECT_EQ(nullptr, display_backend_choose());
     EXPECT_EQ(nullptr, display_backend_find("nowhere"));
     EXPECT_NE(nullptr, display_backend_find("sdl"));
+    EXPECT_STREQ("DEMO_DISPLAY=nowhere names no display backend", display_backend_failure());
     headless_display_reset();
     headless_display_config().fail_on(headless_op::init);
     setenv("DEMO_DISPLAY", "headless", 1);
     EXPECT_EQ(nullptr, display_backend_choose());
     headless_display_reset();
+    // Unnamed, only the screen's backend is tried: headless runs only when asked for.
     unsetenv("DEMO_DISPLAY");
+    setenv("SDL_VIDEODRIVER", "nowhere", 1);
+    EXPECT_EQ(nullptr, display_backend_choose());
+    EXPECT_STREQ("no X11 or Wayland display could be opened (SDL: nowhere not available)",
+                 display_backend_failure());
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    const display_backend* chosen = display_backend_choose();
+    EXPECT_EQ(display_backends[0], chosen);
+    EXPECT_STREQ("", display_backend_failure());
+    if (chosen)
+        chosen->quit();
+    unsetenv("SDL_VIDEODRIVER");
 }
 
 TEST_F(Headless, ListsItsModesAndStops) {
@@ -282,17 +297,53 @@ TEST_F(Headless, EveryOperationCanBeMadeToFail) {
     device->release(surface);
 }
 
-TEST(SdlDisplay, OffersTheClassicSizesAndNoFakeSurfaces) {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    const display_backend* sdl = display_backend_find("sdl");
-    ASSERT_NE(nullptr, sdl);
-    if (!sdl->init())
-        GTEST_SKIP() << "no SDL video driver";
+namespace {
+
+// SDL's dummy video driver: windows and the software renderer without a screen.
+class SdlDisplay : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+        sdl = display_backend_find("sdl");
+        ASSERT_NE(nullptr, sdl);
+        if (!sdl->init())
+            GTEST_SKIP() << "no SDL video driver: " << display_backend_failure();
+        ASSERT_EQ(0, sdl->create(device));
+    }
+    void TearDown() override {
+        device.reset();
+        if (sdl)
+            sdl->quit();
+        unsetenv("SDL_VIDEODRIVER");
+        unsetenv("SDL_RENDER_DRIVER");
+    }
+    // The messages waiting now.
+    std::vector<display_message> messages() {
+        std::vector<display_message> seen;
+        for (display_message m; device->peek_message(m);)
+            seen.push_back(m);
+        return seen;
+    }
+    const display_backend* sdl = nullptr;
+    std::unique_ptr<display> device;
+};
+
+// The SDL window of the display's window with that caption.
+SDL_Window* sdl_window_titled(const char* caption) {
+    for (Uint32 id = 1; id < 64; ++id)
+        if (SDL_Window* w = SDL_GetWindowFromID(id);
+            w && std::strcmp(SDL_GetWindowTitle(w), caption) == 0)
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
+TEST_F(SdlDisplay, OffersTheClassicSizesAtEveryDepth) {
     display_mode_desc desktop;
     EXPECT_EQ(0, sdl->desktop_mode(desktop));
     EXPECT_GT(desktop.width, 0u);
-    std::unique_ptr<display> device;
-    ASSERT_EQ(0, sdl->create(device));
     std::vector<display_mode_desc> seen;
     ASSERT_EQ(0, device->enum_modes(collect, &seen));
     for (auto [w, h] : {std::pair{320, 180},
@@ -303,22 +354,149 @@ TEST(SdlDisplay, OffersTheClassicSizesAndNoFakeSurfaces) {
                         {640, 480},
                         {800, 600},
                         {1280, 720}})
-        for (uint32_t bpp : {16u, 32u})
+        for (uint32_t bpp : {8u, 15u, 16u, 32u})
             EXPECT_TRUE(has_mode(seen, w, h, bpp)) << w << "x" << h << "x" << bpp;
     EXPECT_TRUE(has_mode(seen, desktop.width, desktop.height, desktop.bpp));
     for (size_t i = 0; i < seen.size(); ++i)
         for (size_t j = i + 1; j < seen.size(); ++j)
             EXPECT_FALSE(seen[i].width == seen[j].width && seen[i].height == seen[j].height &&
                          seen[i].bpp == seen[j].bpp);
-    display_surface* surface = nullptr;
-    EXPECT_EQ(DISPLAY_ERR_UNSUPPORTED, device->create_primary(surface));
-    EXPECT_EQ(DISPLAY_ERR_UNSUPPORTED,
-              device->set_cooperative_level(nullptr, display_cooperation::exclusive_fullscreen));
-    EXPECT_EQ(DISPLAY_ERR_UNSUPPORTED, device->set_display_mode(320, 180, 32));
-    EXPECT_EQ(nullptr, surface);
-    device.reset();
-    sdl->quit();
-    unsetenv("SDL_VIDEODRIVER");
+}
+
+TEST_F(SdlDisplay, FullScreenHostModeWithFlipChain) {
+    ASSERT_EQ(0, device->register_window_class({"full", record_message}));
+    display_window window = nullptr;
+    ASSERT_EQ(0, device->create_window({"full", "full", display_window_style::popup, {}}, window));
+    display_surface* primary = nullptr;
+    EXPECT_EQ(DISPLAY_ERR_NOT_EXCLUSIVE, device->set_display_mode(320, 180, 16));
+    EXPECT_EQ(DISPLAY_ERR_NOT_EXCLUSIVE, device->create_flip_chain(1, primary));
+    ASSERT_EQ(0, device->set_cooperative_level(window, display_cooperation::exclusive_fullscreen));
+    EXPECT_EQ(DISPLAY_ERR_NO_MODE, device->set_display_mode(321, 180, 16));
+    ASSERT_EQ(0, device->set_display_mode(320, 180, 16));
+    ASSERT_EQ(0, device->create_flip_chain(1, primary));
+    display_surface* back = nullptr;
+    ASSERT_EQ(0, device->get_back_buffer(primary, back));
+    display_pixel_format format;
+    ASSERT_EQ(0, device->get_pixel_format(primary, format));
+    EXPECT_EQ(16u, format.bpp);
+    EXPECT_EQ(0xF800u, format.r_mask);
+    display_lock lock;
+    ASSERT_EQ(0, device->lock(back, lock));
+    EXPECT_EQ(640u, lock.pitch);
+    EXPECT_EQ(1u, lock.backbuffers);
+    lock.data[0] = 0x1F;
+    EXPECT_EQ(DISPLAY_ERR_BUSY, device->flip(primary));
+    ASSERT_EQ(0, device->unlock(back));
+    ASSERT_EQ(0, device->flip(primary));
+    ASSERT_EQ(0, device->lock(primary, lock));
+    EXPECT_EQ(0x1F, lock.data[0]);
+    ASSERT_EQ(0, device->unlock(primary));
+    // The pointer is over the full-screen window: the window hears of it.
+    const std::vector<display_message> seen = messages();
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [&](const display_message& m) {
+        return m.window == window && m.message == DISPLAY_MSG_SETCURSOR;
+    }));
+    // A lost device loses the surfaces until they are restored.
+    SDL_Event reset{};
+    reset.type = SDL_RENDER_DEVICE_RESET;
+    SDL_PushEvent(&reset);
+    messages();
+    EXPECT_EQ(DISPLAY_ERR_SURFACE_LOST, device->flip(primary));
+    EXPECT_EQ(DISPLAY_ERR_SURFACE_LOST, device->lock(back, lock));
+    ASSERT_EQ(0, device->restore(primary));
+    EXPECT_EQ(0, device->flip(primary));
+    ASSERT_EQ(0, device->restore_display_mode());
+    EXPECT_EQ(DISPLAY_ERR_SURFACE_LOST, device->flip(primary)) << "the mode changed back";
+    device->release(primary);
+    // Hidden over the full-screen window, the pointer comes back when the mode ends.
+    device->show_cursor(false);
+    EXPECT_EQ(SDL_DISABLE, SDL_ShowCursor(SDL_QUERY));
+    device->destroy_window(window);
+    EXPECT_EQ(0, device->set_cooperative_level(window, display_cooperation::normal));
+    EXPECT_EQ(SDL_ENABLE, SDL_ShowCursor(SDL_QUERY));
+}
+
+TEST_F(SdlDisplay, WindowMessagesFromEvents) {
+    ASSERT_EQ(0, device->register_window_class({"w", record_message, true}));
+    display_window window = nullptr;
+    ASSERT_EQ(0, device->create_window(
+                     {"w", "messages", display_window_style::framed, {10, 20, 330, 200}}, window));
+    display_rect client;
+    ASSERT_EQ(0, device->client_rect(window, client));
+    EXPECT_EQ(320, client.right);
+    EXPECT_EQ(180, client.bottom);
+    SDL_Window* shown = sdl_window_titled("messages");
+    ASSERT_NE(nullptr, shown);
+    messages();
+
+    const Uint32 id = SDL_GetWindowID(shown);
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.windowID = id;
+    for (SDL_Keycode key : {SDLK_ESCAPE, SDLK_q, SDLK_F1}) {
+        event.key.keysym.sym = key;
+        SDL_PushEvent(&event);
+    }
+    event = {};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = id;
+    for (Uint8 what : {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_MINIMIZED,
+                       SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_CLOSE}) {
+        event.window.event = what;
+        SDL_PushEvent(&event);
+    }
+    event = {};
+    event.type = SDL_QUIT;
+    SDL_PushEvent(&event);
+    const std::vector<std::pair<uint32_t, uintptr_t>> expected = {
+        {DISPLAY_MSG_KEYDOWN, DISPLAY_KEY_ESCAPE},
+        {DISPLAY_MSG_KEYDOWN, 'Q'},
+        {DISPLAY_MSG_KEYDOWN, DISPLAY_KEY_OTHER},
+        {DISPLAY_MSG_PAINT, 0},
+        {DISPLAY_MSG_SYSCOMMAND, DISPLAY_COMMAND_MINIMIZE},
+        {DISPLAY_MSG_ACTIVATEAPP, 0},
+        {DISPLAY_MSG_CLOSE, 0},
+        {DISPLAY_MSG_CLOSE, 0},
+    };
+    std::vector<std::pair<uint32_t, uintptr_t>> seen;
+    dispatched.clear();
+    for (const display_message& m : messages()) {
+        EXPECT_EQ(window, m.window);
+        seen.push_back({m.message, m.wparam});
+        device->dispatch_message(m);
+    }
+    EXPECT_EQ(expected, seen);
+    EXPECT_EQ(expected.size(), dispatched.size());
+
+    device->destroy_window(window);
+    EXPECT_EQ(nullptr, sdl_window_titled("messages"));
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->client_rect(window, client));
+}
+
+TEST_F(SdlDisplay, WindowedBlitOfAnOffscreenPicture) {
+    ASSERT_EQ(0, device->register_window_class({"w", record_message, true}));
+    display_window window = nullptr;
+    ASSERT_EQ(0, device->create_window({"w", "blit", display_window_style::framed, {0, 0, 64, 32}},
+                                       window));
+    display_surface *primary = nullptr, *picture = nullptr;
+    EXPECT_EQ(DISPLAY_ERR_INVALID, device->create_primary(primary)) << "no window has the display";
+    ASSERT_EQ(0, device->set_cooperative_level(window, display_cooperation::normal));
+    ASSERT_EQ(0, device->create_primary(primary));
+    ASSERT_EQ(0, device->create_offscreen(64, 32, picture));
+    display_clipper* clipper = nullptr;
+    ASSERT_EQ(0, device->create_clipper(clipper));
+    ASSERT_EQ(0, device->set_clipper_window(clipper, window));
+    ASSERT_EQ(0, device->set_clipper(primary, clipper));
+    int32_t x = 0, y = 0;
+    ASSERT_EQ(0, device->client_origin(window, x, y));
+    EXPECT_EQ(0, device->blit(primary, {x, y, x + 64, y + 32}, picture, {0, 0, 64, 32}));
+    EXPECT_EQ(DISPLAY_ERR_INVALID,
+              device->blit(primary, {x, y, x + 64, y + 32}, picture, {0, 0, 65, 32}));
+    EXPECT_EQ(DISPLAY_ERR_UNSUPPORTED, device->blit(picture, {0, 0, 8, 8}, primary, {0, 0, 8, 8}));
+    device->release(picture);
+    device->release(primary);
+    device->release(clipper);
+    device->destroy_window(window);
 }
 
 TEST_F(Headless, PresentedPicturesReachTheObserver) {

@@ -6,6 +6,10 @@
 #include <fstream>
 #include <unistd.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace test_support {
 
 TempDir::TempDir() {
@@ -43,5 +47,17 @@ uint32_t test_seed() {
         return static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
     return static_cast<uint32_t>(::testing::UnitTest::GetInstance()->random_seed()) ^ 0x9E3779B9u;
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+leaks_not_ours::leaks_not_ours() {
+    __lsan_disable();
+}
+leaks_not_ours::~leaks_not_ours() {
+    __lsan_enable();
+}
+#else
+leaks_not_ours::leaks_not_ours() = default;
+leaks_not_ours::~leaks_not_ours() = default;
+#endif
 
 } // namespace test_support

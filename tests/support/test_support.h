@@ -29,4 +29,14 @@ std::vector<uint8_t> read_file(const std::string& path);
 // (--gtest_random_seed). Tests print it with every failure so that a run can be repeated.
 uint32_t test_seed();
 
+// While one lives, the leak checker of the sanitizer build ignores new allocations: for what
+// libraries of the system keep to the end of the process. Does nothing in other builds.
+class leaks_not_ours {
+  public:
+    leaks_not_ours();
+    ~leaks_not_ours();
+    leaks_not_ours(const leaks_not_ours&) = delete;
+    leaks_not_ours& operator=(const leaks_not_ours&) = delete;
+};
+
 } // namespace test_support
