@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -225,16 +226,20 @@ class EditorSession {
         pending_.erase(pending_.begin(), pending_.begin() + long(at));
     }
 
-    // Listens until the demo reports a row of at least `row`; false after `seconds`.
-    bool until_row(int row, double seconds) {
+    // Listens until `done` holds; false after `seconds`.
+    bool until(const std::function<bool()>& done, double seconds) {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (rows.empty() || rows.back() < row) {
+        while (!done()) {
             if (std::chrono::steady_clock::now() > deadline)
                 return false;
             listen(10);
         }
         return true;
+    }
+    // Listens until the demo reports a row of at least `row`.
+    bool until_row(int row, double seconds) {
+        return until([&] { return !rows.empty() && rows.back() >= row; }, seconds);
     }
 
   private:
@@ -326,7 +331,7 @@ TEST_F(LiveEditing, PauseStopsClockAndMusicAndADroppedEditorIsSurvived) {
     EXPECT_TRUE(demo.running());
 
     editor->send(pause_message(0));
-    ASSERT_TRUE(session.until_row(paused_at, 5.0));
+    ASSERT_TRUE(session.until([&] { return session.rows.size() > reported; }, 5.0));
     // Two seconds of pause would be 48 rows: the music held where it stopped.
     EXPECT_LE(session.rows[reported], paused_at + 6);
 
