@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The demo beside the bare SDL window (bare_window), run the same way in the same X session.
 #
-#   first-frame: time from start to the first presented frame with "auto", median of RUNS runs of
-#     each, taken in turns. "auto" always finds a full-screen mode here (the SDL display offers the
-#     standard modes and scales them to the desktop), so the bare window covers the display the
-#     same way; the demo's settle wait is left out (first_frame runs its clock fast until the loop
-#     starts).
+#   first-frame: time from start to the first presented frame, median of RUNS runs of each, taken
+#     in turns: in a window (the demo with "profile", its setup dialog answered in code with
+#     "windowed", beside the bare window) and full screen (the demo with "auto", which always finds
+#     a full-screen mode here because the SDL display offers the standard modes and scales them to
+#     the desktop, beside the bare window covering the display the same way). The demo's settle
+#     wait is left out: first_frame runs its clock fast until the loop starts.
 #       xvfb-run -a -s "-screen 0 1280x720x24" tools/measure/measure.sh first-frame build-release content
 #   playing: peak resident memory over a whole run and the CPU share of one core while playing
 #     (sampled from /proc between 5 s and 25 s into the run), in a window with the vertical-blank
@@ -55,14 +56,18 @@ answer_dialog() {
 
 case $what in
 first-frame)
-    : > /tmp/measure-demo-first
-    : > /tmp/measure-bare-first
-    for _ in $(seq "$runs"); do
-        first_frame "$build/tools/measure/first_frame" auto >> /tmp/measure-demo-first
-        first_frame "$build/tools/measure/bare_window" --fullscreen 0 >> /tmp/measure-bare-first
+    for kind in window full-screen; do
+        : > /tmp/measure-demo-first
+        : > /tmp/measure-bare-first
+        if [ $kind = window ]; then demo_args=(profile) bare_args=(0); else
+            demo_args=(auto) bare_args=(--fullscreen 0); fi
+        for _ in $(seq "$runs"); do
+            first_frame "$build/tools/measure/first_frame" "${demo_args[@]}" >> /tmp/measure-demo-first
+            first_frame "$build/tools/measure/bare_window" "${bare_args[@]}" >> /tmp/measure-bare-first
+        done
+        printf "first frame, %s, ms, median of %d: demo %s, bare %s\n" $kind "$runs" \
+            "$(median < /tmp/measure-demo-first)" "$(median < /tmp/measure-bare-first)"
     done
-    printf "first frame, ms, median of %d: demo %s, bare %s\n" "$runs" \
-        "$(median < /tmp/measure-demo-first)" "$(median < /tmp/measure-bare-first)"
     ;;
 playing)
     start=$(date +%s.%N)
