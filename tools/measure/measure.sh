@@ -43,15 +43,15 @@ cpu_share() {
 answer_dialog() {
     local w=
     for _ in $(seq 100); do
-        w=$(xdotool search --onlyvisible --name "^quoblex type 3 - win32 - setup\$" 2>/dev/null | head -n1)
+        w=$(xdotool search --onlyvisible --name "^quoblex type 3 - win32 - setup\$" 2>/dev/null | head -n1 || true)
         [ -n "$w" ] && break
         sleep 0.1
     done
     [ -n "$w" ] || return 1
     sleep 0.3
-    xdotool mousemove --window "$w" 20 66 click 1
+    xdotool mousemove --window "$w" 20 66 click 1 2>/dev/null || true
     sleep 0.3
-    xdotool key --window "$w" Return
+    xdotool key --window "$w" Return 2>/dev/null || true # a click may have ended it already
 }
 
 case $what in
