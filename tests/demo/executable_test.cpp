@@ -1,6 +1,7 @@
 // The real demo executable, run in a scratch folder that the test fills (a tiny module, textures,
 // track files), on the headless display and SDL's dummy audio driver.
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -181,6 +182,19 @@ TEST_F(Executable, NoDisplayEndsWithTheLibraryError) {
     EXPECT_EQ("", r.out);
     EXPECT_NE(std::string::npos, r.err.find("DEMO_DISPLAY=headless")) << r.err;
     EXPECT_TRUE(ends_with(r.err, "main() -> can't init quoblex: error 0xFFFFFFF7")) << r.err;
+}
+
+// Without a window nothing reads SDL's quit events, so Ctrl+C must keep its usual effect.
+TEST_F(Executable, InterruptEndsAHeadlessRun) {
+    folder.run_track({{0, 0.0f}}); // would play for as long as the music loops
+    ChildProcess demo(spec({"auto"}));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    demo.send_signal(SIGINT);
+    const auto sent = std::chrono::steady_clock::now();
+    const ProcessResult r = demo.wait();
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(5));
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(SIGINT, r.signal);
 }
 
 // ---- live editing against the project's fake editor ----

@@ -89,6 +89,11 @@ bool ChildProcess::running() {
     return !reaped_;
 }
 
+void ChildProcess::send_signal(int signal) {
+    if (pid_ > 0 && !reaped_)
+        kill(pid_, signal);
+}
+
 ProcessResult ChildProcess::wait() {
     ProcessResult result;
     if (pid_ <= 0)
@@ -127,6 +132,8 @@ ProcessResult ChildProcess::wait() {
     reaped_ = true;
     if (!result.timed_out && WIFEXITED(status_))
         result.exit_code = WEXITSTATUS(status_);
+    if (!result.timed_out && WIFSIGNALED(status_))
+        result.signal = WTERMSIG(status_);
     return result;
 }
 

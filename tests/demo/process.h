@@ -7,6 +7,7 @@
 
 struct ProcessResult {
     int exit_code = -1; // -1 when it did not exit by itself
+    int signal = 0;     // the signal that ended it, if one did
     bool timed_out = false;
     std::string out, err;
 };
@@ -34,6 +35,7 @@ class ChildProcess {
     ProcessResult wait();
     // True while the child has not exited; never waits.
     bool running();
+    void send_signal(int signal);
 
   private:
     int pid_ = -1;
