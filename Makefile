@@ -69,7 +69,7 @@ measure-audio: content
 # The demo reads its module, images and tracks relative to the working directory.
 demo: deps content $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j $(JOBS) --target demo
-	cd content && ../$(RELEASE)/demo $(ARGS)
+	scripts/run_demo.sh $(RELEASE) $(ARGS)
 
 bench: deps $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j $(JOBS)
