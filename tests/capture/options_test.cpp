@@ -63,6 +63,8 @@ TEST(CaptureOptions, RefusesWhatItCannotDo) {
         {"--still", "soon", "a.png"},
         {"--still", "-1", "a.png"},
         {"--still", "1", "a.png", "--from", "0"},
+        {"--still", "1", "--scale", "2", "a.png"},
+        {"--sheet", "--every", "2"},
         {"a.mp4", "--fps", "0"},
         {"a.mp4", "--fps", "241"},
         {"a.mp4", "--fps", "30x"},

@@ -56,8 +56,8 @@ struct command_reader {
     bool output(capture_kind kind, const char* path) {
         if (output_named)
             return fail("name one output: a video file, --frames, --still or --sheet");
-        if (!*path)
-            return fail("the output's name is empty");
+        if (!*path || *path == '-') // "./-name" names such a file
+            return fail(std::string("the output needs a name, not \"") + path + "\"");
         output_named = true;
         result.options.kind = kind;
         result.options.path = path;
