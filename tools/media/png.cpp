@@ -1,6 +1,7 @@
 #include "media/png.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <new>
@@ -40,8 +41,10 @@ bool write_png(png_structp png, png_infop info, const image& picture, png_bytep 
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_write_fn(png, &out, append, no_flush);
-    // Frames are written by the thousand: a light compression is nearly as small and much quicker.
-    png_set_compression_level(png, 3);
+    // Frames are written by the thousand. On the demo's grainy pictures the left-neighbour filter
+    // with run-length deflate makes files no bigger than the defaults do, over twice as fast.
+    png_set_filter(png, 0, PNG_FILTER_SUB);
+    png_set_compression_strategy(png, Z_RLE);
     png_set_IHDR(png, info, png_uint_32(picture.width), png_uint_32(picture.height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
