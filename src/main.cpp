@@ -1,6 +1,5 @@
-#include <cstdio>
+#include "demo/driver.h"
 
-int main() {
-    std::fprintf(stderr, "the demo driver is not built yet: nothing to run\n");
-    return 1;
+int main(int argc, char** argv) {
+    return demo_main(argc, argv);
 }

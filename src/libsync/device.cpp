@@ -72,12 +72,22 @@ uint32_t get_be32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
 }
 
-bool xsend(tcp_socket sock, const void* data, size_t size) {
-    return tcp_send_all(sock, data, size);
+// Whole-buffer transfers on the device's connection; a transfer that runs out of time marks
+// the device timed out.
+bool transfer_done(sync_device* d, tcp_status status) {
+    if (status == tcp_status::timed_out)
+        d->timed_out = true;
+    return status == tcp_status::ok;
 }
 
-bool xrecv(tcp_socket sock, void* data, size_t size) {
-    return tcp_recv_all(sock, data, size);
+bool xsend(sync_device* d, const void* data, size_t size,
+           tcp_deadline deadline = tcp_deadline_in(SYNC_TIMEOUT_MS)) {
+    return transfer_done(d, tcp_send_all(d->sock, data, size, deadline));
+}
+
+bool xrecv(sync_device* d, void* data, size_t size,
+           tcp_deadline deadline = tcp_deadline_in(SYNC_TIMEOUT_MS)) {
+    return transfer_done(d, tcp_recv_all(d->sock, data, size, deadline));
 }
 
 void close_connection(sync_device* d) {
@@ -123,7 +133,7 @@ int fetch_track_data(sync_device* d, const sync_track* t) {
     uint32_t length = static_cast<uint32_t>(std::strlen(t->name));
     uint8_t header[5] = {CMD_GET_TRACK};
     put_be32(header + 1, length);
-    if (!xsend(d->sock, header, sizeof header) || !xsend(d->sock, t->name, length)) {
+    if (!xsend(d, header, sizeof header) || !xsend(d, t->name, length)) {
         close_connection(d);
         return -1;
     }
@@ -208,10 +218,10 @@ bool save_track(const char* base, const sync_track* t) {
     return written && closed;
 }
 
-bool exchange_greetings(tcp_socket sock) {
+bool exchange_greetings(sync_device* d, tcp_deadline deadline) {
     char answer[sizeof EDITOR_GREETING - 1];
-    return xsend(sock, PROGRAM_GREETING, sizeof PROGRAM_GREETING - 1) &&
-           xrecv(sock, answer, sizeof answer) &&
+    return xsend(d, PROGRAM_GREETING, sizeof PROGRAM_GREETING - 1, deadline) &&
+           xrecv(d, answer, sizeof answer, deadline) &&
            std::memcmp(answer, EDITOR_GREETING, sizeof answer) == 0;
 }
 
@@ -222,12 +232,12 @@ sync_track* track_by_number(const sync_device* d, uint32_t number) {
 // Receives and applies one command; false on any protocol failure.
 bool handle_command(sync_device* d, sync_cb* cb, void* data) {
     uint8_t command;
-    if (!xrecv(d->sock, &command, 1))
+    if (!xrecv(d, &command, 1))
         return false;
     switch (command) {
     case CMD_SET_KEY: {
         uint8_t payload[13];
-        if (!xrecv(d->sock, payload, sizeof payload))
+        if (!xrecv(d, payload, sizeof payload))
             return false;
         sync_track* t = track_by_number(d, get_be32(payload));
         track_key key;
@@ -239,7 +249,7 @@ bool handle_command(sync_device* d, sync_cb* cb, void* data) {
     }
     case CMD_DELETE_KEY: {
         uint8_t payload[8];
-        if (!xrecv(d->sock, payload, sizeof payload))
+        if (!xrecv(d, payload, sizeof payload))
             return false;
         sync_track* t = track_by_number(d, get_be32(payload));
         if (!t)
@@ -250,7 +260,7 @@ bool handle_command(sync_device* d, sync_cb* cb, void* data) {
     }
     case CMD_SET_ROW: {
         uint8_t payload[4];
-        if (!xrecv(d->sock, payload, sizeof payload))
+        if (!xrecv(d, payload, sizeof payload))
             return false;
         if (cb && cb->set_row)
             cb->set_row(data, static_cast<int32_t>(get_be32(payload)));
@@ -258,7 +268,7 @@ bool handle_command(sync_device* d, sync_cb* cb, void* data) {
     }
     case CMD_PAUSE: {
         uint8_t flag;
-        if (!xrecv(d->sock, &flag, 1))
+        if (!xrecv(d, &flag, 1))
             return false;
         if (cb && cb->pause)
             cb->pause(data, flag);
@@ -307,18 +317,23 @@ void sync_destroy_device(sync_device* d) {
 
 int sync_connect(sync_device* d, const char* host, unsigned short port) {
     close_connection(d);
+    d->timed_out = false;
+    // One deadline for the whole attempt, however many addresses the name has.
+    const tcp_deadline deadline = tcp_deadline_in(SYNC_TIMEOUT_MS);
     for (const tcp_address& address : tcp_resolve(host, port)) {
-        tcp_socket sock = tcp_connect(address);
-        if (sock == tcp_invalid)
+        tcp_status status;
+        d->sock = tcp_connect(address, deadline, status);
+        if (status == tcp_status::timed_out)
+            d->timed_out = true;
+        if (d->sock == tcp_invalid)
             continue;
-        if (exchange_greetings(sock)) {
-            d->sock = sock;
+        if (exchange_greetings(d, deadline))
             break;
-        }
-        tcp_close(sock);
+        close_connection(d);
     }
     if (d->sock == tcp_invalid)
         return -1;
+    d->timed_out = false;
 
     // The editor's keys replace whatever the program had.
     for (int i = 0; i < d->num_tracks; ++i) {
@@ -348,7 +363,7 @@ int sync_update(sync_device* d, int row, sync_cb* cb, void* data) {
     if (cb && cb->is_playing && cb->is_playing(data) && row != d->row) {
         uint8_t message[5] = {CMD_SET_ROW};
         put_be32(message + 1, static_cast<uint32_t>(row));
-        if (!xsend(d->sock, message, sizeof message)) {
+        if (!xsend(d, message, sizeof message)) {
             close_connection(d);
             return -1;
         }

@@ -22,6 +22,11 @@ enum sync_command : uint8_t {
 
 constexpr uint16_t SYNC_DEFAULT_PORT = 1338;
 
+// How long the program waits for the editor at any step (connecting and greeting, the rest of a
+// message once its command byte came, room to send) before it drops the connection, so an editor
+// that falls silent cannot hold the demo.
+constexpr int SYNC_TIMEOUT_MS = 2000;
+
 // How track files are read; the standard C streams unless a user substitutes its own.
 struct sync_file_ops {
     void* (*open)(const char* path, const char* mode);
@@ -36,6 +41,9 @@ struct sync_device {
     int32_t row; // last row reported to the editor, -1 at first
     tcp_socket sock;
     sync_file_ops file_ops;
+    // The connection was lost (or not made) because the editor did not answer within
+    // SYNC_TIMEOUT_MS; cleared by the next sync_connect.
+    bool timed_out;
 };
 
 // The program's side of the editor's commands; every member, and the record, may be null.

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 
 // Truncates toward zero; times beyond the int range of rows stop at its ends.
 static int row_of(double row) {
@@ -24,6 +25,8 @@ void Timeline::createDevice(const char* prefix) {
     sync_destroy_device(device);
     device = sync_create_device(prefix);
     remote = false;
+    connected = false;
+    givenUp = false;
     host = nullptr;
 }
 
@@ -45,15 +48,38 @@ bool Timeline::open(const char* prefix, const char* editorHost) {
     if (sync_connect(device, host, SYNC_DEFAULT_PORT) != 0)
         return true;
     remote = true;
+    connected = true;
     return false;
+}
+
+// Nobody is left to lift the editor's pause.
+void Timeline::editorLost() {
+    connected = false;
+    if (callbacks.is_playing && callbacks.pause && !callbacks.is_playing(nullptr))
+        callbacks.pause(nullptr, 0);
 }
 
 bool Timeline::update(double time) {
     int row = row_of(rowRate * time);
-    if (!remote)
+    if (!remote || givenUp)
         return false;
-    if (sync_update(device, row, &callbacks, nullptr) != 0)
-        sync_connect(device, host, SYNC_DEFAULT_PORT);
+    if (sync_update(device, row, &callbacks, nullptr) == 0)
+        return false;
+    if (connected) {
+        editorLost();
+        if (!device->timed_out)
+            std::fprintf(stderr,
+                         "sync editor at %s: connection lost, playing on and "
+                         "reconnecting when it is back\n",
+                         host);
+    }
+    if (!device->timed_out && sync_connect(device, host, SYNC_DEFAULT_PORT) == 0) {
+        connected = true;
+        std::fprintf(stderr, "sync editor at %s: connected again\n", host);
+    } else if (device->timed_out) {
+        givenUp = true;
+        std::fprintf(stderr, "sync editor at %s stopped answering: playing on without it\n", host);
+    }
     return false;
 }
 

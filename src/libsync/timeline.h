@@ -21,6 +21,11 @@ class Timeline {
 
     // Polls the editor with the row of `time`, reconnecting once when the connection is down.
     // Does nothing in file mode. Always false.
+    //
+    // Losing the editor is told in one line on standard error, and playback paused by it resumes.
+    // An editor that closed the connection is looked for again on every call; one that stopped
+    // answering (SYNC_TIMEOUT_MS passed in the middle of a step) is given up for the rest of the
+    // run, so a silent editor costs the demo one wait, not one per frame.
     bool update(double time);
 
     bool isRemote() const { return remote; }
@@ -40,8 +45,11 @@ class Timeline {
   private:
     void createDevice(const char* prefix);
     sync_track* fetchTrack(const char* name);
+    void editorLost();
 
     bool remote = false;
+    bool connected = false; // as of the last open or update
+    bool givenUp = false;   // the editor stopped answering: no more polls
     const char* host = nullptr;
     sync_device* device = nullptr;
     std::map<uint32_t, sync_track*> trackMap;

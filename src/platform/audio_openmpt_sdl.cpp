@@ -134,8 +134,21 @@ void SDLCALL device_callback(void*, Uint8* stream, int len) {
     engine.handed = clock_type::now();
 }
 
+// SDL's audio brings its event subsystem along, and with it handlers that turn Ctrl+C and SIGTERM
+// into a quit event. Without a window nobody reads that event, and the program could not be
+// interrupted; so unless a window system already takes the events, the signals keep their usual
+// effect.
+bool init_audio_subsystem() {
+    if (SDL_WasInit(SDL_INIT_EVENTS))
+        return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    const bool started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    SDL_ResetHint(SDL_HINT_NO_SIGNAL_HANDLERS);
+    return started;
+}
+
 SDL_AudioDeviceID open_default_device(int32_t freq) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    if (!init_audio_subsystem())
         return 0;
     SDL_AudioSpec want{};
     want.freq = freq;

@@ -52,6 +52,9 @@ using dialog_runner = bool (*)(dialog_window& window);
 
 // The runner that shows windows through this display backend; null when it has none.
 dialog_runner dialog_runner_for(const display_backend* backend);
+// The runner of the headless display: nobody is there to ask, so it answers every window at once
+// with what the window preselects, as the Enter key would (its default button).
+bool run_headless_dialog(dialog_window& window);
 
 // Marks the window alive and sends it DIALOG_CREATE.
 void dialog_create(dialog_window& window);

@@ -15,6 +15,7 @@
 #include "platform/dialog.h"
 
 extern const display_backend sdl_backend;
+extern const display_backend headless_backend;
 
 namespace {
 
@@ -283,5 +284,7 @@ bool run_sdl_dialog(dialog_window& dialog) {
 } // namespace
 
 dialog_runner dialog_runner_for(const display_backend* backend) {
+    if (backend == &headless_backend)
+        return run_headless_dialog;
     return backend == &sdl_backend ? run_sdl_dialog : nullptr;
 }

@@ -1,8 +1,12 @@
 #include "platform/socket.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -85,7 +89,35 @@ std::vector<tcp_address> tcp_resolve(const char* host, uint16_t default_port) {
     return addresses;
 }
 
-tcp_socket tcp_connect(const tcp_address& address) {
+tcp_deadline tcp_deadline_in(int milliseconds) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000 + milliseconds;
+}
+
+namespace {
+
+// Waits until the socket is ready for `events` (or has failed), or the deadline passes.
+tcp_status wait_for(tcp_socket sock, short events, tcp_deadline deadline) {
+    for (;;) {
+        const int64_t left = std::clamp<int64_t>(deadline - tcp_deadline_in(0), 0, INT_MAX);
+        pollfd entry{};
+        entry.fd = sock;
+        entry.events = events;
+        const int ready = poll(&entry, 1, int(left));
+        if (ready > 0)
+            return tcp_status::ok;
+        if (ready == 0)
+            return tcp_status::timed_out;
+        if (errno != EINTR)
+            return tcp_status::failed;
+    }
+}
+
+} // namespace
+
+tcp_socket tcp_connect(const tcp_address& address, tcp_deadline deadline, tcp_status& status) {
+    status = tcp_status::failed;
     int sock = socket(address.family, SOCK_STREAM, 0);
     if (sock < 0)
         return tcp_invalid;
@@ -94,39 +126,56 @@ tcp_socket tcp_connect(const tcp_address& address) {
     int on = 1;
     setsockopt(sock, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
 #endif
-    if (connect(sock, reinterpret_cast<const sockaddr*>(address.bytes), address.length) != 0) {
-        close(sock);
-        return tcp_invalid;
+    // Connecting without blocking lets a host that never answers run into the deadline.
+    fcntl(sock, F_SETFL, fcntl(sock, F_GETFL) | O_NONBLOCK);
+    const auto* to = reinterpret_cast<const sockaddr*>(address.bytes);
+    if (connect(sock, to, address.length) != 0) {
+        if (errno == EINPROGRESS || errno == EINTR)
+            status = wait_for(sock, POLLOUT, deadline);
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (status == tcp_status::ok &&
+            (getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0))
+            status = tcp_status::failed;
+        if (status != tcp_status::ok) {
+            close(sock);
+            return tcp_invalid;
+        }
     }
+    status = tcp_status::ok;
     return sock;
 }
 
-bool tcp_send_all(tcp_socket sock, const void* data, size_t size) {
+tcp_status tcp_send_all(tcp_socket sock, const void* data, size_t size, tcp_deadline deadline) {
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        ssize_t sent = send(sock, bytes, size, send_flags);
-        if (sent < 0 && errno == EINTR)
+        if (tcp_status ready = wait_for(sock, POLLOUT, deadline); ready != tcp_status::ok)
+            return ready;
+        ssize_t sent = send(sock, bytes, size, send_flags | MSG_DONTWAIT);
+        if (sent < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
         if (sent <= 0)
-            return false;
+            return tcp_status::failed;
         bytes += sent;
         size -= static_cast<size_t>(sent);
     }
-    return true;
+    return tcp_status::ok;
 }
 
-bool tcp_recv_all(tcp_socket sock, void* data, size_t size) {
+tcp_status tcp_recv_all(tcp_socket sock, void* data, size_t size, tcp_deadline deadline) {
     char* bytes = static_cast<char*>(data);
     while (size > 0) {
-        ssize_t received = recv(sock, bytes, size, 0);
-        if (received < 0 && errno == EINTR)
+        if (tcp_status ready = wait_for(sock, POLLIN, deadline); ready != tcp_status::ok)
+            return ready;
+        ssize_t received = recv(sock, bytes, size, MSG_DONTWAIT);
+        if (received < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
         if (received <= 0)
-            return false;
+            return tcp_status::failed;
         bytes += received;
         size -= static_cast<size_t>(received);
     }
-    return true;
+    return tcp_status::ok;
 }
 
 bool tcp_readable(tcp_socket sock) {

@@ -56,11 +56,12 @@ FakeEditor::FakeEditor() {
     port_ = ntohs(address.sin_port);
 }
 
+// The listener goes first, so a program that notices the hang-up finds nobody to reconnect to.
 FakeEditor::~FakeEditor() {
     join();
-    hang_up();
     if (listener_ >= 0)
         close(listener_);
+    hang_up();
 }
 
 std::string FakeEditor::host() const {
@@ -132,6 +133,24 @@ Bytes FakeEditor::receive(size_t count) {
     }
     bytes.resize(have);
     return bytes;
+}
+
+Bytes FakeEditor::receive_for(int milliseconds) {
+    Bytes bytes;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd entry{connection_, POLLIN, 0};
+        if (left.count() <= 0 || poll(&entry, 1, int(left.count())) != 1)
+            return bytes;
+        uint8_t chunk[256];
+        const ssize_t got = recv(connection_, chunk, sizeof chunk, 0);
+        if (got <= 0)
+            return bytes;
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
 }
 
 bool FakeEditor::closed_by_program() {

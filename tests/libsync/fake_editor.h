@@ -36,6 +36,8 @@ class FakeEditor {
 
     // The next `count` bytes from the program; fewer when it closed or fell silent for seconds.
     Bytes receive(size_t count);
+    // Whatever the program sends within the next `milliseconds`.
+    Bytes receive_for(int milliseconds);
     // True when the program has closed the connection (after any bytes still unread), or reset it.
     bool closed_by_program();
     void hang_up();

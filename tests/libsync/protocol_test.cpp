@@ -259,9 +259,53 @@ TEST_F(Protocol, GreetingMustMatchExactly) {
     }
 }
 
+// How long an editor's silence held the caller, in milliseconds.
+template <typename Call>
+int64_t waited_ms(Call call) {
+    const tcp_deadline start = tcp_deadline_in(0);
+    call();
+    return tcp_deadline_in(0) - start;
+}
+
+TEST_F(Protocol, EditorThatNeverGreetsIsGivenUpAfterTheTimeout) {
+    editor.accept_async("");
+    const int64_t waited =
+        waited_ms([&] { EXPECT_EQ(-1, sync_connect(device.get(), editor.host().c_str(), 1)); });
+    EXPECT_TRUE(editor.accepted());
+    EXPECT_GE(waited, SYNC_TIMEOUT_MS - 10);
+    EXPECT_LT(waited, 3 * SYNC_TIMEOUT_MS);
+    EXPECT_TRUE(device->timed_out);
+    EXPECT_EQ(tcp_invalid, device->sock);
+    EXPECT_TRUE(editor.closed_by_program());
+}
+
+TEST_F(Protocol, EditorThatStopsMidMessageIsGivenUpAfterTheTimeout) {
+    sync_get_track(device.get(), "a");
+    connect({"a"});
+    EXPECT_FALSE(device->timed_out);
+    editor.send({0, 0, 0, 0}); // 4 of the 14 bytes of a key, then silence
+    playback.playing = false;
+    int result = 0;
+    const int64_t waited = waited_ms(
+        [&] { ASSERT_TRUE(poll_until([&] { result = update(0); }, [&] { return result != 0; })); });
+    EXPECT_GE(waited, SYNC_TIMEOUT_MS - 10);
+    EXPECT_LT(waited, 3 * SYNC_TIMEOUT_MS);
+    EXPECT_TRUE(device->timed_out);
+    EXPECT_EQ(tcp_invalid, device->sock);
+    EXPECT_TRUE(editor.closed_by_program());
+
+    // A hang-up is not a timeout, and a new connection starts clean.
+    connect({"a"});
+    EXPECT_FALSE(device->timed_out);
+    editor.hang_up();
+    ASSERT_TRUE(poll_until([&] { update(0); }, [&] { return device->sock == tcp_invalid; }));
+    EXPECT_FALSE(device->timed_out);
+}
+
 TEST_F(Protocol, UnreachableEditor) {
     EXPECT_EQ(-1, sync_connect(device.get(), "127.0.0.1:1", 1338));
     EXPECT_EQ(-1, sync_connect(device.get(), "127.0.0.1:99999", 1338));
+    EXPECT_FALSE(device->timed_out);
     EXPECT_EQ(-1, update(0));
     EXPECT_EQ(-1, update(0));
 }

@@ -22,17 +22,22 @@ void write_track(const std::string& name, const std::vector<track_key>& keys) {
 
 struct Calls {
     int pauses = 0;
+    int last_pause = -1;
     int seeks = 0;
     int playing_queries = 0;
+    bool playing = true;
 };
 Calls calls;
 
 sync_cb counting_callbacks = {
-    [](void*, int) { ++calls.pauses; },
+    [](void*, int flag) {
+        ++calls.pauses;
+        calls.last_pause = flag;
+    },
     [](void*, int) { ++calls.seeks; },
     [](void*) {
         ++calls.playing_queries;
-        return 1;
+        return calls.playing ? 1 : 0;
     },
 };
 
@@ -146,6 +151,53 @@ TEST_F(TimelineTest, RemoteModePollsAndReconnects) {
     EXPECT_EQ(get_track_message("x"), editor.receive(6));
     // Keys are dropped until the editor answers again.
     EXPECT_EQ(0.0, timeline.getTrack("x", 1.0));
+}
+
+// The editor pauses playback and then falls silent in the middle of a message: one line, playback
+// resumes, and the editor is not polled or looked for again.
+TEST_F(TimelineTest, EditorThatStopsAnsweringIsGivenUp) {
+    FakeEditor editor;
+    std::string host = editor.host();
+    editor.accept_async();
+    ASSERT_FALSE(timeline.open("tracks\\", host.c_str()));
+    ASSERT_TRUE(editor.accepted());
+    editor.send(concat({pause_message(1), {0, 0}}));
+    calls.playing = false; // as the program's pause callback would have it
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(poll_until([&] { timeline.update(1.0); }, [&] { return calls.pauses == 2; }));
+    EXPECT_EQ(0, calls.last_pause);
+    EXPECT_EQ("sync editor at " + host + " stopped answering: playing on without it\n",
+              testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(editor.closed_by_program());
+
+    const int queries = calls.playing_queries;
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(timeline.update(1.0));
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    EXPECT_EQ(queries, calls.playing_queries);
+    EXPECT_TRUE(timeline.isRemote());
+}
+
+// An editor that hangs up is looked for again; one that takes the new connection but never greets
+// ends the search.
+TEST_F(TimelineTest, ReconnectionThatIsNeverGreetedIsGivenUp) {
+    FakeEditor editor;
+    std::string host = editor.host();
+    editor.accept_async();
+    ASSERT_FALSE(timeline.open("tracks\\", host.c_str()));
+    ASSERT_TRUE(editor.accepted());
+
+    editor.hang_up();
+    editor.accept_async("");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(timeline.update(1.0));
+    EXPECT_TRUE(editor.accepted());
+    EXPECT_EQ("sync editor at " + host +
+                  ": connection lost, playing on and reconnecting when it "
+                  "is back\nsync editor at " +
+                  host + " stopped answering: playing on without it\n",
+              testing::internal::GetCapturedStderr());
 }
 
 } // namespace

@@ -22,6 +22,14 @@ TEST_F(SinTab, QuarterTurns) {
     EXPECT_EQ(costab, sintab + 16384);
 }
 
+// Every entry is the extended-precision sine of its angle, rounded once to single precision.
+TEST_F(SinTab, EveryEntryIsTheExtendedSineRoundedOnce) {
+    for (int i = 0; i < 0x14000; ++i) {
+        const long double angle = (static_cast<long double>(i) * 6.2831855f) / 65536.0L;
+        ASSERT_EQ(static_cast<float>(std::sin(angle)), sintab[i]) << i;
+    }
+}
+
 TEST_F(SinTab, CosineReachesAFullTurnWithTheSixteenBitAngle) {
     for (int a = 0; a < 65536; a += 97)
         EXPECT_NEAR(std::cos(2.0 * M_PI * a / 65536.0), costab[a], 2e-6) << a;
