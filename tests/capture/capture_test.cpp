@@ -160,9 +160,9 @@ TEST_F(Capture, FramesAndSoundRepeatExactlyAndAStillIsOneOfThem) {
         << "the picture moves";
     EXPECT_FALSE(flat(png_pixels(out.file("a/" + frame_name(45)))));
 
-    const ProcessResult still = run({"--fps", "30", "--still", "1.5", out.file("still.png")});
+    const ProcessResult still = run({"--fps", "30", "--still", "1.5", out.file("s/t/still.png")});
     ASSERT_EQ(0, still.exit_code) << still.err;
-    EXPECT_EQ(read_file(out.file("a/" + frame_name(45))), read_file(out.file("still.png")));
+    EXPECT_EQ(read_file(out.file("a/" + frame_name(45))), read_file(out.file("s/t/still.png")));
 
     // Ten lines of progress, then the closing line.
     std::istringstream lines(first.err);
@@ -195,6 +195,10 @@ TEST_F(Capture, SpanAndScale) {
     EXPECT_EQ(1, late.exit_code);
     EXPECT_EQ("capture: nothing to record: the demo ends at 0:02.00\n", late.err);
     EXPECT_FALSE(fs::exists(folder.file("g")));
+
+    const ProcessResult nowhere = run({"--still", "1", "f/audio.wav/still.png"});
+    EXPECT_EQ(1, nowhere.exit_code);
+    EXPECT_EQ("capture: cannot make the folder f/audio.wav: Not a directory\n", nowhere.err);
 }
 
 // The music position a frame sees is that of the sound up to its start. The module is silent but

@@ -2,7 +2,6 @@
 // contact sheet.
 #include <cstdio>
 #include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "contact_sheet.h"
@@ -30,8 +29,6 @@ class frames_output : public capture_output {
 
     bool add(uint64_t frame, const media::image& picture, const int16_t* sound,
              uint32_t samples) override {
-        if (!made_folder_ && !make_folder())
-            return false;
         std::string error;
         const std::string path = (std::filesystem::path(folder_) / frame_file_name(frame)).string();
         if (!write_whole_file(path, media::encode_png(sized(picture)), error))
@@ -42,15 +39,6 @@ class frames_output : public capture_output {
     bool finish() override { return sound_.commit() || fail(sound_.error()); }
 
   private:
-    bool make_folder() {
-        std::error_code error;
-        std::filesystem::create_directories(folder_, error);
-        if (error)
-            return fail("cannot make the folder " + folder_ + ": " + error.message());
-        made_folder_ = true;
-        return true;
-    }
-
     const media::image& sized(const media::image& picture) {
         if (scale_ == 1)
             return picture;
@@ -61,7 +49,6 @@ class frames_output : public capture_output {
     std::string folder_;
     uint32_t scale_;
     wav_writer sound_;
-    bool made_folder_ = false;
     media::image enlarged_;
 };
 

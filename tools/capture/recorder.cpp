@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -131,7 +132,8 @@ class recording {
         return std::nullopt;
     }
 
-    // Where the recording ends, once the tracks are open; false when it would record nothing.
+    // Where the recording ends, once the tracks are open, and the folder for it; false when it
+    // would record nothing or has nowhere to go.
     bool plan() {
         const uint64_t limit = end_ ? *end_ : uint64_t(LONGEST_SECONDS * options_.fps) + 1;
         const std::optional<uint64_t> ends = demo_end(limit);
@@ -147,7 +149,20 @@ class recording {
             return false;
         }
         progress_.start(*end_);
-        return true;
+        return make_folder();
+    }
+
+    // The folder the output goes into: --frames' own, or the one of the file.
+    bool make_folder() {
+        const std::filesystem::path path = options_.path;
+        const std::filesystem::path folder =
+            options_.kind == capture_kind::frames ? path : path.parent_path();
+        std::error_code error;
+        if (!folder.empty())
+            std::filesystem::create_directories(folder, error);
+        if (error)
+            error_ = "cannot make the folder " + folder.string() + ": " + error.message();
+        return !error;
     }
 
     // One finished pass: its sound rendered, its picture and sound handed to the output. False
