@@ -7,8 +7,8 @@ FUZZDIR ?= build-fuzz
 FUZZ_SECONDS ?= 30
 SHELL   := /bin/bash
 
-.PHONY: all deps test test-plain test-asan content content-files measure-audio demo bench \
-	instructions fuzz format clean
+.PHONY: all deps test test-plain test-asan content content-files measure-audio measure-capture demo \
+	capture bench instructions fuzz format clean
 
 all: test-plain
 
@@ -66,10 +66,21 @@ measure-audio: content
 	cmake --build $(RELEASE) -j $(JOBS) --target render_audio
 	scripts/measure_audio.sh $(RELEASE)
 
+# The capture's frame rate beside the scenes' whole-frame benchmark, and its real-time factors.
+measure-capture: content
+	cmake --build $(RELEASE) -j $(JOBS) --target capture bench_parts
+	scripts/measure_capture.sh $(RELEASE)
+
 # The demo reads its module, images and tracks relative to the working directory.
 demo: deps content $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j $(JOBS) --target demo
 	scripts/run_demo.sh $(RELEASE) $(ARGS)
+
+# The production recorded offline to a video, frame-exact; options go before the file in ARGS.
+capture: deps content $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j $(JOBS) --target capture
+	mkdir -p capture
+	cd content && ../$(RELEASE)/tools/capture/capture $(ARGS) ../capture/foldline.mp4
 
 bench: deps $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j $(JOBS)

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libsdl2-dev libopenmpt-dev libimgui-dev libfreetype-dev
+  libsdl2-dev libopenmpt-dev libimgui-dev libfreetype-dev libpng-dev
   xvfb xdotool libx11-dev libxtst-dev fonts-dejavu-core valgrind
   ffmpeg sox
 )

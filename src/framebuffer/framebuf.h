@@ -33,6 +33,9 @@ uint32_t qbx_update_2x(qbx_surface& picture, uint32_t flags, const display_lock&
 uint32_t qbx_flip(uint32_t flags);
 // Handles every pending window message; then sleeps 1 ms when `sleep`.
 void qbx_messageloop(bool sleep);
+// Replaces the 1 ms sleep of the message pump and of an update in an inactive mode by another
+// pause (a run in fixed steps, which renders offline, has nothing to wait for); null restores it.
+void qbx_use_pause(void (*pause)());
 // True once the user asked to quit (Escape or closing the window).
 bool qbx_isexit();
 

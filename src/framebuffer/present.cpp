@@ -17,6 +17,8 @@ void sleep_1ms() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
+void (*pause_1ms)() = sleep_1ms;
+
 uint32_t bytes_per_pixel(uint32_t bpp) {
     return (bpp + 7) / 8;
 }
@@ -137,7 +139,7 @@ uint32_t qbx_update(qbx_surface& picture, uint32_t flags) {
         if (!mode || !qbx_dd.dd)
             return QBX_ERR_NO_MODE;
         if (!mode->active) {
-            sleep_1ms();
+            pause_1ms();
             return 0;
         }
         restore_surfaces(*mode);
@@ -207,7 +209,11 @@ void qbx_messageloop(bool sleep) {
             dd->dispatch_message(message);
     }
     if (sleep)
-        sleep_1ms();
+        pause_1ms();
+}
+
+void qbx_use_pause(void (*pause)()) {
+    pause_1ms = pause ? pause : sleep_1ms;
 }
 
 bool qbx_isexit() {

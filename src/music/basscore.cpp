@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr uint32_t output_rate = 44100;
 constexpr uint32_t module_flags = AUDIO_MUSIC_LOOP | AUDIO_MUSIC_RAMPS;
 
 } // namespace
@@ -14,7 +13,7 @@ uint64_t music_position_word(int order, int row) {
     return uint64_t(int64_t(word));
 }
 
-bassmod::bassmod() {
+bassmod::bassmod(int device) : device_(device) {
     name = "module playback: libopenmpt decoding, SDL2 audio output";
     is_ready = false;
     in_use = false;
@@ -26,7 +25,7 @@ bassmod::~bassmod() {
 
 bool bassmod::init(bool) {
     free();
-    if (!BASS_Init(AUDIO_DEVICE_DEFAULT, output_rate, 0, nullptr, nullptr))
+    if (!BASS_Init(device_, MUSIC_OUTPUT_RATE, 0, nullptr, nullptr))
         return false;
     is_ready = true;
     return true;

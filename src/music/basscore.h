@@ -1,15 +1,20 @@
 #pragma once
-// The music system's real backend: plays a tracker module on the default audio device through the
-// program's audio layer (platform/audio.h) and reports the order and row being heard.
+// The music system's real backend: plays a tracker module through the program's audio layer
+// (platform/audio.h) and reports the order and row being heard. It plays on the default audio
+// device, or on none: then the sound comes only from audio_render, which also moves the position.
 #include "music/musicsys.h"
 
 #include "platform/audio.h"
+
+// Stereo frames per second of everything the backend plays.
+constexpr uint32_t MUSIC_OUTPUT_RATE = 44100;
 
 class bassmod : public musicsys {
   public:
     HMUSIC handle = 0; // the loaded module; 0 before the first load and after a failed one
 
-    bassmod();
+    // `device`: AUDIO_DEVICE_DEFAULT or AUDIO_DEVICE_NONE, opened by init.
+    explicit bassmod(int device = AUDIO_DEVICE_DEFAULT);
     ~bassmod() override;
 
     bool init(bool manual) override;
@@ -26,6 +31,9 @@ class bassmod : public musicsys {
     int getins(int ch) override;
     bool setpos(int order, int row) override;
     bool setvol(float vol) override;
+
+  private:
+    int device_;
 };
 
 // The 64-bit position argument for an order and a row: (row << 16) | order in 32 bits, widened

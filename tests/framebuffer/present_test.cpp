@@ -263,6 +263,28 @@ TEST_F(Present, WaitPumpsAndWaitsForTheBlankOnlyForZero) {
     EXPECT_EQ(1u, headless_display_record().vertical_blanks);
 }
 
+namespace {
+int pauses = 0;
+void count_pause() {
+    ++pauses;
+}
+} // namespace
+
+TEST_F(Present, ThePauseOfTheMessagePumpCanBeReplaced) {
+    start();
+    set(add_windowed(320, 180));
+    test_picture picture;
+    qbx_use_pause(count_pause);
+    pauses = 0;
+    frame(picture);
+    EXPECT_EQ(1, pauses) << "one pause, in the flip's message pump";
+    frame(picture, QBX_FLIP_NO_MESSAGES);
+    EXPECT_EQ(1, pauses);
+    qbx_use_pause(nullptr);
+    frame(picture);
+    EXPECT_EQ(1, pauses) << "the sleep is back";
+}
+
 TEST_F(Present, NoModeNoWork) {
     start();
     test_picture picture;

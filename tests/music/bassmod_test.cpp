@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -70,6 +71,26 @@ TEST(Bassmod, InitFailsCleanlyWhenNoDeviceOpens) {
     use_dummy_audio();
     EXPECT_TRUE(m.init(true));
     EXPECT_TRUE(m.is_ready);
+}
+
+// Without a device the backend plays only what audio_render asks for, and reports the position of
+// the sound rendered so far.
+TEST(Bassmod, WithoutADeviceThePositionFollowsTheRenderedSound) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1); // would fail, were a device opened
+    bassmod m(AUDIO_DEVICE_NONE);
+    ASSERT_TRUE(m.init(true));
+    const std::vector<uint8_t> bytes = clock_module(); // 24 rows a second
+    ASSERT_TRUE(m.loadmem(bytes.data(), uint32_t(bytes.size())));
+    ASSERT_TRUE(m.play());
+    std::vector<float> sound(2 * 2 * MUSIC_OUTPUT_RATE); // two seconds, 48 rows
+    const uint32_t frames_per_row = MUSIC_OUTPUT_RATE / 24;
+    ASSERT_TRUE(audio_render(sound.data(), 30 * frames_per_row + 50));
+    EXPECT_EQ(30, position_rows(m));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // time alone moves nothing
+    EXPECT_EQ(30, position_rows(m));
+    ASSERT_TRUE(audio_render(sound.data(), 40 * frames_per_row));
+    EXPECT_EQ(70, position_rows(m));
+    EXPECT_TRUE(m.free());
 }
 
 // A backend started on the dummy driver; every test leaves the layer stopped.
