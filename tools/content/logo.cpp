@@ -58,10 +58,10 @@ media::image make_logo() {
                 const double across = double(x0 - title_x) / media::text_width(title, dot);
                 const colour hue = across < 0.5 ? mix(hex(0x40E0FF), hex(0xA070FF), across * 2)
                                                 : mix(hex(0xA070FF), hex(0xFF60B0), across * 2 - 1);
-                for (int y = 0; y < dot - 1; ++y)
-                    for (int x = 0; x < dot - 1; ++x) {
-                        const bool lit = x + y < dot - 2;
-                        const bool crease = x + y == dot - 2;
+                for (int y = 0; y < dot; ++y)
+                    for (int x = 0; x < dot; ++x) {
+                        const bool lit = x + y < dot - 1;
+                        const bool crease = x + y == dot - 1;
                         // Near white where lit: the scene adds the logo at a third of its
                         // brightness, so it has to be bright to read over the lake.
                         add(x0 + x, y0 + y,
