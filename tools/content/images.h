@@ -14,9 +14,10 @@ constexpr int overlay_sprite_count = 16;
 media::image make_stained_glass();
 // "texture1.tga", 256 x 256, tiles seamlessly: swirling ink with gold contour lines.
 media::image make_ink();
-// "512.tga", 512 x 256, tiles seamlessly: an aurora over mountains, mirrored in a lake.
+// "512.tga", 512 x 256, tiles seamlessly: an aurora over mountains and a wooded headland,
+// mirrored in a lake with village lights and glowing plankton.
 media::image make_picture();
-// "logo.tga": "foldline" and "Parallax Foundry" on black, 256 wide.
+// "logo.tga": "foldline" and "Parallax Foundry" on black, 296 wide.
 media::image make_logo();
 // "overlay.tga": a strip of 16 x 16 sprites, top to bottom; 0 and 1 are truchet arcs that join
 // into curves whichever way they are laid.

@@ -10,8 +10,8 @@ namespace content {
 
 namespace {
 
-constexpr int logo_width = 256, logo_height = 88;
-constexpr int dot = 5; // the title's font dots are 5 x 5 pixel tiles
+constexpr int logo_width = 296, logo_height = 92;
+constexpr int dot = 6; // the title's font dots are 6 x 6 pixel tiles
 
 // Box blur of a coverage map, `radius` pixels each way, run twice for a soft falloff.
 std::vector<double> soften(std::vector<double> map, int radius) {
@@ -58,15 +58,19 @@ media::image make_logo() {
                 const double across = double(x0 - title_x) / media::text_width(title, dot);
                 const colour hue = across < 0.5 ? mix(hex(0x40E0FF), hex(0xA070FF), across * 2)
                                                 : mix(hex(0xA070FF), hex(0xFF60B0), across * 2 - 1);
-                for (int y = 0; y < dot - 1; ++y)
-                    for (int x = 0; x < dot - 1; ++x) {
-                        const bool lit = x + y < dot - 2;
-                        const bool crease = x + y == dot - 2;
+                for (int y = 0; y < dot; ++y)
+                    for (int x = 0; x < dot; ++x) {
+                        const bool lit = x + y < dot - 1;
+                        const bool crease = x + y == dot - 1;
+                        // Near white where lit: the scene adds the logo at a third of its
+                        // brightness, so it has to be bright to read over the lake.
                         add(x0 + x, y0 + y,
-                            hue * (crease ? 0.75
-                                   : lit  ? 1.0
-                                          : 0.55) +
-                                colour{1, 1, 1} * (lit ? 0.25 : 0.0));
+                            hue * (crease ? 0.9
+                                   : lit  ? 0.8
+                                          : 0.75) +
+                                colour{1, 1, 1} * (lit      ? 0.6
+                                                   : crease ? 0.25
+                                                            : 0.1));
                         ink[size_t(y0 + y) * logo_width + size_t(x0 + x)] = 1.0;
                     }
             }
@@ -98,8 +102,7 @@ media::image make_logo() {
                 return sx >= 0 && sx < logo_width && credit_layer.at(sx, y) != 0;
             };
             add(x, y,
-                colour{0.85, 0.85, 0.92} * (on(x) ? 1.0 : 0.0) +
-                    hex(0xFF4090) * (on(x + 1) ? 0.45 : 0.0) +
+                colour{1, 1, 1} * (on(x) ? 1.0 : 0.0) + hex(0xFF4090) * (on(x + 1) ? 0.45 : 0.0) +
                     hex(0x40D0FF) * (on(x - 1) ? 0.45 : 0.0));
         }
 
