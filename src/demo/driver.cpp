@@ -23,6 +23,7 @@ constexpr uint32_t PICTURE_WIDTH = 320, PICTURE_HEIGHT = 180, PICTURE_BPP = 32;
 constexpr uint32_t PICTURE_FORMAT = 11; // 0xAARRGGBB
 constexpr uint32_t OVERLAY_COLUMNS = 20, OVERLAY_ROWS = 11;
 constexpr double SETTLE_SECONDS = 1.0;
+constexpr const char* MODULE_FILE = "zoveta.xm";
 
 // The run that the editor's callbacks act on.
 demo_run* current = nullptr;
@@ -110,7 +111,7 @@ bool initAll(demo_run& run, const std::string& editor) {
         return false;
 
     run.timer->set(0.0);
-    if (run.mod->load("zoveta.xm")) {
+    if (run.mod->load(MODULE_FILE)) {
         progressDot();
         std::fputs("\n", stdout);
     } else {
@@ -150,6 +151,7 @@ class RunGuard {
         run_.mod.reset();
         run_.timeline.reset();
         timeline = nullptr;
+        bassmod::prefetch(nullptr);
         current = nullptr;
     }
 
@@ -175,6 +177,9 @@ int demo_main(int argc, char** argv, const demo_options& options) {
     const std::string editor = editorVariable ? editorVariable : "";
 
     RunGuard guard(run);
+    // The module decodes on a second core while the display comes up; start-up takes it (or
+    // reports it missing) in its own step.
+    bassmod::prefetch(MODULE_FILE);
     if (uint32_t r = qbx_init(0))
         return failWithCode("main() -> can't init quoblex: error 0x%X", r);
 

@@ -23,6 +23,10 @@ bassmod::~bassmod() {
     bassmod::free();
 }
 
+void bassmod::prefetch(const char* fname) {
+    audio_prefetch(fname);
+}
+
 bool bassmod::init(bool) {
     free();
     if (!BASS_Init(device_, MUSIC_OUTPUT_RATE, 0, nullptr, nullptr))

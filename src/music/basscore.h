@@ -17,6 +17,10 @@ class bassmod : public musicsys {
     explicit bassmod(int device = AUDIO_DEVICE_DEFAULT);
     ~bassmod() override;
 
+    // Starts decoding a module file in the background for a later load of it (by any bassmod),
+    // which then waits for that instead of decoding it itself; null drops what no load took.
+    static void prefetch(const char* fname);
+
     bool init(bool manual) override;
     bool load(const char* fname) override;
     bool loadmem(const void* ptr, uint32_t len) override;

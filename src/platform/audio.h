@@ -38,6 +38,13 @@ constexpr uint32_t AUDIO_CHUNK_FRAMES = 256;
 // 8000..192000, or no device can be opened. `flags`, `window` and `guid` are not used.
 bool BASS_Init(int device, uint32_t freq, uint32_t flags, void* window, const void* guid);
 
+// Starts reading and decoding the module file `file` on a worker thread, so that a later
+// BASS_MusicLoad of the whole file (offset and length 0) takes the decoder from there rather than
+// decode it then (so it loads the file as the prefetch read it); where the prefetch failed, the
+// load reads the file again. Needs no started layer. A new prefetch, or a null `file`, drops one
+// that no load took, waiting for it to end.
+void audio_prefetch(const char* file);
+
 // Stops everything, closes the device and forgets every music (their handles become invalid).
 // False when the layer was not started.
 bool BASS_Free();

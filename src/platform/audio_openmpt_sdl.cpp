@@ -9,11 +9,15 @@
 
 #include <SDL.h>
 #include <libopenmpt/libopenmpt.hpp>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -38,9 +42,13 @@ struct discard_stream : std::ostream {
 
 enum class play_state { stopped, playing, paused };
 
-struct music {
+// A decoder for one module; empty when the data is not a module this layer plays.
+struct decoded_module {
     std::unique_ptr<discard_stream> log; // outlives `module`, which writes to it
     std::unique_ptr<openmpt::module> module;
+};
+
+struct music : decoded_module {
     play_state state = play_state::stopped;
     audio_timeline timeline;
     uint64_t held = 0; // reported while not playing, and until new audio is heard
@@ -185,7 +193,72 @@ bool read_file_part(const char* path, uint64_t offset, uint32_t length, std::vec
     return bool(file);
 }
 
+decoded_module decode(const void* data, size_t size) {
+    decoded_module decoded;
+    if (!module_data_complete(static_cast<const uint8_t*>(data), size))
+        return decoded;
+    try {
+        decoded.log = std::make_unique<discard_stream>();
+        decoded.module = std::make_unique<openmpt::module>(
+            data, size, *decoded.log,
+            std::map<std::string, std::string>{{"seek.sync_samples", "1"}});
+    } catch (const std::exception&) {
+        decoded.module.reset();
+    }
+    return decoded;
+}
+
+// The decoder of `length` bytes (0: up to the end) from `offset` on of a module file.
+decoded_module read_and_decode(const std::string& file, uint64_t offset, uint32_t length) {
+    std::vector<char> bytes;
+    if (!read_file_part(file.c_str(), offset, length, bytes))
+        return {};
+    return decode(bytes.data(), bytes.size());
+}
+
+// read_and_decode on a thread of its own. What the decoding used and freed stays in that thread's
+// malloc arena, where nothing else allocates: it goes back to the system at once.
+decoded_module prefetch_decode(const std::string& file) {
+    decoded_module decoded = read_and_decode(file, 0, 0);
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+    return decoded;
+}
+
+// The module file that audio_prefetch started decoding, and its decoder once that is done.
+struct prefetch_slot {
+    std::string file;
+    std::future<decoded_module> decoded;
+};
+
+prefetch_slot prefetched;
+
+// As read_and_decode, but a whole file that audio_prefetch decoded already is taken from there
+// (unless that failed: the file may have changed since).
+decoded_module decode_file(const char* file, uint64_t offset, uint32_t length) {
+    if (offset == 0 && length == 0 && prefetched.decoded.valid() && prefetched.file == file) {
+        decoded_module decoded = prefetched.decoded.get();
+        prefetched = {};
+        if (decoded.module)
+            return decoded;
+    }
+    return read_and_decode(file, offset, length);
+}
+
 } // namespace
+
+void audio_prefetch(const char* file) {
+    prefetched = {};
+    if (!file)
+        return;
+    try {
+        prefetched.decoded = std::async(std::launch::async, prefetch_decode, std::string(file));
+        prefetched.file = file;
+    } catch (const std::exception&) {
+        prefetched = {}; // no thread: the load decodes it
+    }
+}
 
 bool BASS_Init(int device, uint32_t freq, uint32_t, void*, const void*) {
     {
@@ -251,31 +324,16 @@ HMUSIC BASS_MusicLoad(bool mem, const void* file, uint64_t offset, uint32_t leng
     }
     if (!file || (freq != 0 && freq != uint32_t(rate)))
         return 0;
-    std::vector<char> file_bytes;
-    const void* data = nullptr;
-    size_t size = 0;
-    if (mem) {
-        if (length == 0)
-            return 0;
-        data = static_cast<const char*>(file) + offset;
-        size = length;
-    } else {
-        if (!read_file_part(static_cast<const char*>(file), offset, length, file_bytes))
-            return 0;
-        data = file_bytes.data();
-        size = file_bytes.size();
-    }
-
-    if (!module_data_complete(static_cast<const uint8_t*>(data), size))
+    if (mem && length == 0)
         return 0;
-
     // Decoded outside the lock so that the device keeps playing meanwhile.
     music loaded;
+    static_cast<decoded_module&>(loaded) =
+        mem ? decode(static_cast<const char*>(file) + offset, length)
+            : decode_file(static_cast<const char*>(file), offset, length);
+    if (!loaded.module)
+        return 0;
     try {
-        loaded.log = std::make_unique<discard_stream>();
-        loaded.module = std::make_unique<openmpt::module>(
-            data, size, *loaded.log,
-            std::map<std::string, std::string>{{"seek.sync_samples", "1"}});
         loaded.module->set_repeat_count((flags & AUDIO_MUSIC_LOOP) ? -1 : 0);
         loaded.module->set_render_param(openmpt::module::RENDER_VOLUMERAMPING_STRENGTH,
                                         (flags & AUDIO_MUSIC_RAMPS) ? -1 : 0);

@@ -180,6 +180,35 @@ TEST_F(OfflineLayer, LoadsFromAFileWithOffsetAndLength) {
     EXPECT_EQ(0u, BASS_MusicLoad(false, dir.path().c_str(), 0, 0, 0, 0)) << "a folder";
 }
 
+// A prefetch, even one started before the layer, gives the load what reading the file would:
+// the same sound, a refusal for a damaged file, and a file that appeared since is read anew.
+TEST(AudioLayer, PrefetchedFilesLoadAsReadFiles) {
+    test_support::TempDir dir;
+    const std::vector<uint8_t> bytes = clock_module();
+    const std::string song = dir.file("song.xm"), late = dir.file("late.xm");
+    const std::string damaged = dir.file("damaged.xm");
+    test_support::write_file(song, bytes);
+    test_support::write_file(damaged, std::vector<uint8_t>(bytes.begin(), bytes.end() - 9));
+    audio_prefetch(song.c_str());
+    ASSERT_TRUE(BASS_Init(AUDIO_DEVICE_NONE, rate, 0, nullptr, nullptr));
+    const HMUSIC prefetched = BASS_MusicLoad(false, song.c_str(), 0, 0, AUDIO_MUSIC_RAMPS, 0);
+    const HMUSIC direct = load(bytes, AUDIO_MUSIC_RAMPS);
+    ASSERT_NE(0u, prefetched);
+    ASSERT_TRUE(BASS_ChannelPlay(prefetched, false));
+    const std::vector<float> prefetched_sound = render(8192);
+    ASSERT_TRUE(BASS_ChannelStop(prefetched));
+    ASSERT_TRUE(BASS_ChannelPlay(direct, false));
+    EXPECT_TRUE(prefetched_sound == render(8192));
+    EXPECT_GT(peak(prefetched_sound), 0.01f);
+
+    audio_prefetch(damaged.c_str());
+    EXPECT_EQ(0u, BASS_MusicLoad(false, damaged.c_str(), 0, 0, 0, 0));
+    audio_prefetch(late.c_str());
+    test_support::write_file(late, bytes);
+    EXPECT_NE(0u, BASS_MusicLoad(false, late.c_str(), 0, 0, 0, 0));
+    EXPECT_TRUE(BASS_Free());
+}
+
 TEST_F(OfflineLayer, RowsAdvanceAtTheModulesTempo) {
     const HMUSIC music = load(clock_module());
     ASSERT_TRUE(BASS_ChannelPlay(music, false));
