@@ -31,7 +31,7 @@ class ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Waits for the child (killing it after the spec's timeout) and returns what it did.
+    // Waits for the child (killing it after the ProcessSpec's timeout) and returns what it did.
     ProcessResult wait();
     // True while the child has not exited; never waits.
     bool running();
